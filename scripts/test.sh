@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what the project needs, builds with AddressSanitizer and UBSan, runs every test.
+# Extra arguments go to ctest (for example: -L catalogue).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+bash scripts/build.sh build -DVOLNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+cd build
+ctest --output-on-failure -j 2 "$@"
