@@ -15,4 +15,4 @@ $SUDO apt-get install -y --no-install-recommends \
   python3 python3-pyftpdlib \
   xvfb xauth x11-apps imagemagick \
   fontconfig fonts-dejavu-core fonts-liberation2 \
-  xdg-utils
+  xdotool xdg-utils
