@@ -1,0 +1,304 @@
+#include "ui/Unit1.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFile>
+#include <QFont>
+#include <QPalette>
+
+#include "buildconfig.h"
+#include "catalogue/catalogue.h"
+#include "platform/dialogs.h"
+#include "platform/error.h"
+#include "platform/shell.h"
+#include "ui/error_report.h"
+#include "ui/images.h"
+
+namespace volnor::ui {
+
+namespace {
+
+// clBtnFace and clWindowText of a default Windows desktop: the window does not follow the
+// desktop's colour scheme, so that it looks the same everywhere.
+const QColor kBtnFace(0xF0, 0xF0, 0xF0);
+const QColor kWindowText(Qt::black);
+
+const auto kPartsDataFolder = QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\");
+
+QFont pixelFont(const char* family, int pixels) {
+    QFont font(QString::fromLatin1(family));
+    font.setPixelSize(pixels);
+    return font;
+}
+
+void addNode(QTreeWidgetItem* parent, QTreeWidget* tree, const catalogue::Node& node) {
+    auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
+    item->setText(0, node.text);
+    item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled);
+    for (const auto& child : node.children) addNode(item, tree, child);
+}
+
+}  // namespace
+
+TStatusBar::TStatusBar(const std::vector<int>& widths, QWidget* parent) : QFrame(parent) {
+    int left = 0;
+    for (int width : widths) {
+        auto* panel = new QLabel(this);
+        panel->setGeometry(left, 0, width, height());
+        panels_.push_back(panel);
+        left += width;
+    }
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+    for (QLabel* panel : panels_) panel->resize(panel->width(), height());
+    QFrame::resizeEvent(event);
+}
+
+int TStatusBar::panelWidth(int index) const { return panels_.at(index)->width(); }
+
+QString TStatusBar::panelText(int index) const { return panels_.at(index)->text(); }
+
+void TStatusBar::setPanelText(int index, const QString& text) { panels_.at(index)->setText(text); }
+
+TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, QWidget* parent)
+    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                          Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+      dialogs_(dialogs),
+      shell_(shell),
+      paths_(std::move(paths)),
+      exeDir_(std::move(exeDir)),
+      title_(applicationTitle(QCoreApplication::applicationFilePath())) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("ВОЛНОР: установщик для базы данных Eplan"));
+    int minW = 0, minH = 0, maxW = 0, maxH = 0;
+    FormConstrainedResize(minW, minH, maxW, maxH);
+    setMinimumSize(QSize(minW, minH) - kFrameSize);
+    setMaximumSize(QSize(maxW, maxH) - kFrameSize);
+    resize(kClientSize);
+
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, kBtnFace);
+    colours.setColor(QPalette::Button, kBtnFace);
+    colours.setColor(QPalette::WindowText, kWindowText);
+    setPalette(colours);
+    setAutoFillBackground(true);
+    setFont(pixelFont("Tahoma", 11));
+
+    createComponents();
+    IdHTTP1 = std::make_unique<HttpClient>(
+        QString::fromUtf8(buildconfig::kConnectTo).split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    IdHTTP1->setOnWork([this](HttpClient& sender, HttpClient::WorkMode mode, std::int64_t count) {
+        IdHTTP1Work(sender, mode, count);
+    });
+    IdHTTP1->setPump(&TForm1::pumpEvents);
+
+    guard([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::createComponents() {
+    // Created in the component table's order: each lies above the ones before it.
+    Image1 = new QLabel(this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setGeometry(736, 10, 145, 44);
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    Image1->setPixmap(logoImage());
+
+    TreeView1 = new QTreeWidget(this);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setGeometry(16, 70, 865, 587);
+    TreeView1->setFont(pixelFont("Times New Roman", 15));
+    QPalette treeColours = TreeView1->palette();
+    treeColours.setColor(QPalette::Base, kBtnFace);
+    treeColours.setColor(QPalette::Text, kWindowText);
+    TreeView1->setPalette(treeColours);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setColumnCount(1);
+    TreeView1->setIndentation(kTreeIndent);
+    TreeView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setDragEnabled(true);
+    TreeView1->setAcceptDrops(false);
+    TreeView1->setDragDropMode(QAbstractItemView::DragOnly);
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    TreeView1->viewport()->installEventFilter(this);
+    connect(TreeView1, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { guard([&] { TreeView1ContextPopup(pos); }); });
+    fillTree();
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
+    N1 = PopupMenu1->addAction(QStringLiteral("Удаление группы"));
+    N1->setObjectName(QStringLiteral("N1"));
+    N1->setVisible(false);
+    // Bound with the parts-database commands: N1's click runs N1Click.
+
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setGeometry(16, 8, 713, 56);
+    ToolBar1->setFont(pixelFont("Times New Roman", 15));
+    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setAttribute(Qt::WA_TranslucentBackground);
+    ToolBar1->setCursor(Qt::PointingHandCursor);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ImageList1 = toolbarImages();
+
+    const QString web = QString::fromUtf8(buildconfig::kWebHost);
+    ToolButton2 = addButton(0, web, QStringLiteral("Перейти на сайт ") + web);
+    ToolButton3 =
+        addButton(1, QStringLiteral("инструкция"), QStringLiteral("Посмотреть инструкцию"));
+    ToolButton1 =
+        addButton(2, QStringLiteral("скачать всю базу"), QStringLiteral("Загрузить всё сразу"));
+    ToolButton4 = addButton(3, QStringLiteral("удалить всю базу"),
+                            QStringLiteral("Если у вас возникли вопросы пишите."));
+    ToolButton5 = addButton(4, QStringLiteral("написать письмо"), {});
+    ToolButton6 = addButton(5, QStringLiteral("новости обновлений"), {});
+    ToolButton7 = addButton(6, QStringLiteral("путь к базе"), {});
+    ToolButton2->setObjectName(QStringLiteral("ToolButton2"));
+    ToolButton3->setObjectName(QStringLiteral("ToolButton3"));
+    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
+    ToolButton4->setObjectName(QStringLiteral("ToolButton4"));
+    ToolButton5->setObjectName(QStringLiteral("ToolButton5"));
+    ToolButton6->setObjectName(QStringLiteral("ToolButton6"));
+    ToolButton7->setObjectName(QStringLiteral("ToolButton7"));
+    ToolButton6->setFixedWidth(131);
+    for (QToolButton* panelButton : {ToolButton3, ToolButton6}) {
+        panelButton->setCheckable(true);
+        panelButton->setProperty("marked", true);
+    }
+    // Bound with the toolbar's commands: ToolButton1Click to ToolButton7Click.
+    ToolBar1->resize(ToolBar1->sizeHint().width(), ToolBar1->height());
+
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
+    ProgressBar1->setGeometry(16, 663, 649, 17);
+    ProgressBar1->setRange(Progress::kMin, Progress::kMax);
+    ProgressBar1->setValue(0);
+    ProgressBar1->setTextVisible(false);
+    progress_ = std::make_unique<BarProgress>(*ProgressBar1);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName(QStringLiteral("Memo1"));
+    Memo1->setGeometry(251, 229, 422, 267);
+    Memo1->setFont(pixelFont("Tahoma", 16));
+    Memo1->setPlainText(QStringLiteral("Memo1"));
+    Memo1->hide();
+
+    StatusBar1 = new TStatusBar({645, 300}, this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setGeometry(0, 665, 893, 19);
+
+    Frame21 = new TFrame2(this);
+    Frame21->setObjectName(QStringLiteral("Frame21"));
+    Frame21->setGeometry(88, 128, 709, 467);
+    Frame21->Memo1->move(3, 10);
+    Frame21->hide();
+}
+
+QToolButton* TForm1::addButton(int image, const QString& caption, const QString& tooltip) {
+    auto* button = new QToolButton(ToolBar1);
+    button->setIcon(ImageList1.at(image));
+    button->setText(caption);
+    button->setToolTip(tooltip);
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setIconSize(QSize(32, 32));
+    button->setFixedHeight(56);
+    button->setAutoRaise(true);
+    ToolBar1->addWidget(button);
+    return button;
+}
+
+void TForm1::fillTree() {
+    for (const auto& node : catalogue::tree()) addNode(nullptr, TreeView1, node);
+    TreeView1->collapseAll();
+}
+
+void TForm1::FormConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight) {
+    MinWidth = MaxWidth = kOuterSize.width();
+    MinHeight = MaxHeight = kOuterSize.height();
+}
+
+void TForm1::FormCreate() {
+    // 1, 2: the HTTP client's settings, before any transfer.
+    IdHTTP1->setHandleRedirects(true);
+    IdHTTP1->setUserAgent(HttpClient::kUserAgent);
+    // 3, 4: a restart script left by an earlier self-update goes; the script lists start empty.
+    QFile::remove(QDir(exeDir_).filePath(QStringLiteral("cmdrun.cmd")));
+    cmdupdate.clear();
+    cmdrun.clear();
+    // 5: the progress bar moves into the status bar, over panel 0.
+    ProgressBar1->setParent(StatusBar1);
+    progress_->setPosition(100);
+    ProgressBar1->move(ProgressBar1->x(), 2);
+    ProgressBar1->move(0, ProgressBar1->y());
+    ProgressBar1->resize(ProgressBar1->width(), StatusBar1->height() - ProgressBar1->y());
+    ProgressBar1->resize(StatusBar1->panelWidth(0) - ProgressBar1->x(), ProgressBar1->height());
+    ProgressBar1->show();
+    // 6: the maker's folder in the parts data directory; its result is not looked at.
+    QDir().mkpath(paths_.native(kPartsDataFolder));
+
+    // 7 to 12, the remote configuration and the self-update, come here.
+
+    // 13.
+    progress_->setPosition(0);
+}
+
+void TForm1::IdHTTP1Work(HttpClient& /*ASender*/, HttpClient::WorkMode /*AWorkMode*/,
+                         std::int64_t AWorkCount) {
+    progress_->advance(AWorkCount);
+}
+
+void TForm1::TreeView1DblClick() {
+    guard([] {
+        // Bound with the download command: TreeView1DblClick of the current node.
+    });
+}
+
+void TForm1::TreeView1ContextPopup(const QPoint& pos) {
+    // Bound with the parts-database commands: TreeView1ContextPopup decides whether N1 shows.
+    bool anyVisible = false;
+    for (const QAction* action : PopupMenu1->actions())
+        anyVisible = anyVisible || action->isVisible();
+    if (anyVisible) PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
+}
+
+bool TForm1::guard(const std::function<void()>& operation) {
+    QString text;
+    try {
+        operation();
+        return true;
+    } catch (const Error& error) {
+        text = error.text();
+    } catch (const std::exception& error) {
+        text = QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        text = QStringLiteral("Неизвестная ошибка");
+    }
+    dialogs_.errorReport(title_, withFullStop(text));
+    return false;
+}
+
+std::optional<QString> TForm1::currentNodeText() const {
+    const QTreeWidgetItem* item = TreeView1->currentItem();
+    if (!item) return std::nullopt;
+    return item->text(0);
+}
+
+void TForm1::pumpEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == TreeView1->viewport()) {
+        // No tooltips on the tree, not even for labels wider than it.
+        if (event->type() == QEvent::ToolTip) return true;
+        if (event->type() == QEvent::MouseButtonDblClick) TreeView1DblClick();
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace volnor::ui

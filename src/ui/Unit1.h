@@ -1,0 +1,139 @@
+#pragma once
+#include <QFrame>
+#include <QLabel>
+#include <QList>
+#include <QMenu>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QStringList>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "platform/paths.h"
+#include "platform/progress.h"
+#include "transfer/http_client.h"
+#include "ui/Unit2.h"
+
+namespace volnor {
+class Dialogs;
+class Shell;
+}  // namespace volnor
+
+namespace volnor::ui {
+
+// A status bar of text panels with fixed widths, side by side from the left edge.
+class TStatusBar : public QFrame {
+    Q_OBJECT
+public:
+    TStatusBar(const std::vector<int>& widths, QWidget* parent);
+    int panelWidth(int index) const;
+    QString panelText(int index) const;
+    void setPanelText(int index, const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::vector<QLabel*> panels_;
+};
+
+// ProgressBar1 as the Progress seam: QProgressBar ignores a value outside its range, the
+// program's bar holds it at the nearer end.
+class BarProgress : public Progress {
+public:
+    explicit BarProgress(QProgressBar& bar) : bar_(bar) {}
+    int position() const override { return bar_.value(); }
+    void setPosition(std::int64_t value) override { bar_.setValue(held(value)); }
+
+private:
+    QProgressBar& bar_;
+};
+
+// The main window. Start-up runs in the constructor, before the window is shown.
+class TForm1 : public QWidget {
+    Q_OBJECT
+public:
+    // The stored form's client area, and the outer size that the window keeps. Qt fixes the
+    // client area; the frame around it is the window manager's, 8 pixels at each side and a
+    // 31-pixel caption on Windows, which makes the 909 x 723 of the outer window.
+    static constexpr QSize kClientSize{893, 684};
+    static constexpr QSize kOuterSize{909, 723};
+    static constexpr QSize kFrameSize = kOuterSize - kClientSize;
+    static constexpr int kTreeIndent = 19;
+
+    // exeDir: the executable's directory, which the program expects to be its current
+    // directory too. paths: where the fixed Windows folders lie.
+    TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
+           QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // The size limits of the outer window: all four are set, whatever they held.
+    static void FormConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight);
+    // Progress reports of IdHTTP1: each count is added to the bar's position.
+    void IdHTTP1Work(HttpClient& ASender, HttpClient::WorkMode AWorkMode, std::int64_t AWorkCount);
+    void TreeView1DblClick();
+
+    // Runs one operation. An error it does not catch ends it and is shown in the application's
+    // error report; the program goes on. Every handler and start-up run through here.
+    bool guard(const std::function<void()>& operation);
+
+    // The current node's text; nothing without a current node.
+    std::optional<QString> currentNodeText() const;
+    Progress& progress() { return *progress_; }
+    QString title() const { return title_; }
+
+    // What runs while the program blocks on a transfer or a script: repaints and other queued
+    // work are done, the user's input waits until the command has ended.
+    static void pumpEvents();
+
+    // The components, in the stored form's order of declaration.
+    QTreeWidget* TreeView1;
+    QLabel* Image1;
+    QToolBar* ToolBar1;
+    QToolButton* ToolButton2;
+    QToolButton* ToolButton3;
+    QList<QPixmap> ImageList1;
+    QToolButton* ToolButton1;
+    QToolButton* ToolButton4;
+    QProgressBar* ProgressBar1;
+    QToolButton* ToolButton5;
+    QPlainTextEdit* Memo1;
+    QToolButton* ToolButton6;
+    QMenu* PopupMenu1;
+    QAction* N1;
+    TStatusBar* StatusBar1;
+    QToolButton* ToolButton7;
+    std::unique_ptr<HttpClient> IdHTTP1;
+    TFrame2* Frame21;
+
+    // The line lists of the self-update scripts.
+    QStringList cmdupdate;
+    QStringList cmdrun;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createComponents();
+    QToolButton* addButton(int image, const QString& caption, const QString& tooltip);
+    void fillTree();
+    void FormCreate();
+    void TreeView1ContextPopup(const QPoint& pos);
+
+    Dialogs& dialogs_;
+    Shell& shell_;
+    WinPaths paths_;
+    QString exeDir_;
+    QString title_;
+    std::unique_ptr<BarProgress> progress_;
+};
+
+}  // namespace volnor::ui

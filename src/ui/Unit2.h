@@ -1,0 +1,22 @@
+#pragma once
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QStringList>
+
+namespace volnor::ui {
+
+// The instructions panel: one editable memo with the user's workflow. What the user types into
+// it lasts until the program ends.
+class TFrame2 : public QFrame {
+    Q_OBJECT
+public:
+    static constexpr QSize kSize{709, 467};
+    explicit TFrame2(QWidget* parent = nullptr);
+
+    // The instruction text, line by line; blanks at the ends of lines belong to it.
+    static const QStringList& instructionLines();
+
+    QPlainTextEdit* Memo1;
+};
+
+}  // namespace volnor::ui

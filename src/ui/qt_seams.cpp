@@ -1,0 +1,66 @@
+#include "ui/qt_seams.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QUrl>
+
+namespace volnor::ui {
+
+namespace {
+void box(QWidget* owner, QMessageBox::Icon icon, const QString& title, const QString& text,
+         QMessageBox::StandardButton button) {
+    QMessageBox message(icon, title, text, button, owner);
+    message.exec();
+}
+}  // namespace
+
+QtDialogs::QtDialogs(QString applicationTitle) : title_(std::move(applicationTitle)) {}
+
+void QtDialogs::confirm(const QString& text) {
+    box(owner_, QMessageBox::Question, QStringLiteral("Подтверждение"), text, QMessageBox::Yes);
+}
+
+void QtDialogs::warning(const QString& text) {
+    box(owner_, QMessageBox::Warning, QStringLiteral("Предупреждение"), text, QMessageBox::Ok);
+}
+
+void QtDialogs::showMessage(const QString& text) {
+    box(owner_, QMessageBox::NoIcon, title_, text, QMessageBox::Ok);
+}
+
+void QtDialogs::errorReport(const QString& title, const QString& text) {
+    box(owner_, QMessageBox::Critical, title, text, QMessageBox::Ok);
+}
+
+std::optional<QString> QtDialogs::chooseFile(const QString& title, const QString& filter) {
+    const QString file = QFileDialog::getOpenFileName(owner_, title, QString(), qtFilter(filter));
+    if (file.isEmpty()) return std::nullopt;
+    return file;
+}
+
+QString QtDialogs::qtFilter(const QString& filter) {
+    if (!filter.contains(QLatin1Char('|'))) return filter;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList out;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString masks = parts[i + 1];
+        masks.replace(QLatin1Char(';'), QLatin1Char(' '));
+        out << QStringLiteral("%1 (%2)").arg(parts[i], masks);
+    }
+    return out.join(QStringLiteral(";;"));
+}
+
+void QtShell::open(const QString& target) {
+    // A scheme of two or more letters marks a URL; anything else ("C:\...", ".\Группа") is a path.
+    const qsizetype colon = target.indexOf(QLatin1Char(':'));
+    if (colon > 1) {
+        QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
+        return;
+    }
+    const QFileInfo path(paths_.native(target));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(path.absoluteFilePath()));
+}
+
+}  // namespace volnor::ui

@@ -1,0 +1,46 @@
+#include "ui/style.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QFont>
+
+#include "platform/dialogs.h"
+
+static void initUiResources() { Q_INIT_RESOURCE(ui); }
+
+namespace volnor::ui {
+
+namespace {
+struct NamedStyle {
+    const char* name;
+    const char* resource;
+};
+constexpr NamedStyle kStyles[] = {{kStyleName, ":/volnor/styles/sapphire_kamri.qss"}};
+}  // namespace
+
+bool TrySetStyle(const QString& name, Dialogs& dialogs, const QString& title) {
+    initUiResources();
+    for (const auto& style : kStyles) {
+        if (name != QLatin1String(style.name)) continue;
+        QFile file(QString::fromLatin1(style.resource));
+        if (!file.open(QIODevice::ReadOnly)) {
+            dialogs.errorReport(title, QStringLiteral("Не удалось загрузить стиль «%1»: %2.")
+                                           .arg(name, file.errorString()));
+            return false;
+        }
+        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+        return true;
+    }
+    dialogs.errorReport(title, QStringLiteral("Стиль «%1» не найден.").arg(name));
+    return false;
+}
+
+void installFontSubstitutions() {
+    QFont::insertSubstitutions(QStringLiteral("Tahoma"),
+                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+    QFont::insertSubstitutions(
+        QStringLiteral("Times New Roman"),
+        {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
+}
+
+}  // namespace volnor::ui
