@@ -1,0 +1,28 @@
+#pragma once
+// Sample parts databases and macro folders for the demo, the tests and the benchmarks.
+#include <QString>
+#include <QStringList>
+
+namespace volnor::partsdb {
+
+struct SampleCounts {
+    int makerParts =
+        0;  // manufacturer "ВОЛНОР" in any letter case, type numbers the patterns match
+    int latinParts = 0;  // manufacturer "VOLNOR"
+    int otherParts = 0;  // other makers, type numbers no pattern matches
+    int nullTypenr = 0;  // maker's parts without a type number
+    int variants = 0;
+    int functionTemplates = 0;
+};
+
+// Writes a parts database of `parts` parts (tblpart, tblVariant, tblFunctionTemplate) to `path`,
+// which must not exist. The maker's type numbers hold the removal table's patterns at the start,
+// in the middle or at the end, in varying letter case. Throws volnor::Error.
+SampleCounts makeSampleDatabase(const QString& path, int parts, const QString& password = {});
+
+// Fills `folder` (created when missing) with `files` macro files: names built from the removal
+// table's tokens, others that no token matches, some with ".EMA", and one file that is no macro.
+// Returns the names written.
+QStringList makeMacroFolder(const QString& folder, int files);
+
+}  // namespace volnor::partsdb

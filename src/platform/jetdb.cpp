@@ -1,0 +1,429 @@
+#include "platform/jetdb.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include "platform/error.h"
+
+namespace volnor::jet {
+namespace {
+
+constexpr auto kCollation = "JETTEXT";
+
+QStringView utf16View(const void* data, int bytes) {
+    return QStringView(static_cast<const char16_t*>(data), bytes / 2);
+}
+
+// Case-blind "=" for text; registered on every connection, never stored in a schema.
+int compareText(void*, int n1, const void* s1, int n2, const void* s2) {
+    return utf16View(s1, n1).compare(utf16View(s2, n2), Qt::CaseInsensitive);
+}
+
+// The cached form of a constant LIKE pattern: "%text%" without further wildcards reduces to a
+// case-blind substring search, the form every removal statement uses.
+struct CachedPattern {
+    QString pattern;
+    QString infix;
+    bool plainInfix = false;
+};
+
+void destroyPattern(void* p) { delete static_cast<CachedPattern*>(p); }
+
+void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+    if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
+        sqlite3_result_null(ctx);  // a null never matches
+        return;
+    }
+    auto* cached = static_cast<CachedPattern*>(sqlite3_get_auxdata(ctx, 0));
+    if (!cached) {
+        const void* p = sqlite3_value_text16(argv[0]);
+        auto* fresh = new CachedPattern;
+        fresh->pattern = utf16View(p, sqlite3_value_bytes16(argv[0])).toString();
+        const QString& pat = fresh->pattern;
+        if (pat.size() >= 2 && pat.startsWith(u'%') && pat.endsWith(u'%')) {
+            fresh->infix = pat.mid(1, pat.size() - 2);
+            fresh->plainInfix = !fresh->infix.isEmpty() && !fresh->infix.contains(u'%') &&
+                                !fresh->infix.contains(u'_');
+        }
+        sqlite3_set_auxdata(ctx, 0, fresh, destroyPattern);
+        cached = static_cast<CachedPattern*>(sqlite3_get_auxdata(ctx, 0));
+        if (!cached) cached = fresh;  // not kept (pattern is not a constant): freed after the call
+    }
+    const void* t = sqlite3_value_text16(argv[1]);
+    const QStringView text = utf16View(t, sqlite3_value_bytes16(argv[1]));
+    const bool match = cached->plainInfix ? text.contains(cached->infix, Qt::CaseInsensitive)
+                                          : likeMatches(cached->pattern, text);
+    sqlite3_result_int(ctx, match ? 1 : 0);
+}
+
+QString quoted(const QString& path) { return QStringLiteral("'%1'").arg(path); }
+
+QString absolute(const QString& path) { return QFileInfo(path).absoluteFilePath(); }
+
+struct Target {
+    QString path;
+    QString password;
+};
+
+// The parts of a connection string the stand-in honours.
+Target parseTarget(const QString& connectionString) {
+    const auto options = parseConnectionString(connectionString);
+    auto value = [&](const char* key) {
+        const auto it = options.find(QString::fromLatin1(key));
+        return it == options.end() ? QString() : it->second;
+    };
+    const QString provider = value("provider");
+    if (provider.compare(QLatin1String(kProvider), Qt::CaseInsensitive) != 0)
+        throw Error(QStringLiteral("Provider cannot be found: '%1'.").arg(provider));
+    const QString user = value("user id");
+    if (!user.isEmpty() && user.compare(QLatin1String("Admin"), Qt::CaseInsensitive) != 0)
+        throw Error(QStringLiteral("Not a valid account name or password."));
+    const QString path = value("data source");
+    if (path.isEmpty()) throw Error(QStringLiteral("The data source is missing."));
+    return {path, value("jet oledb:database password")};
+}
+
+// Who holds a database open with a lock we cannot get past reports "busy" after this long.
+constexpr int kBusyTimeoutMs = 1000;
+
+sqlite3* openFile(const QString& path, int flags, QString* error) {
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        *error = QString::fromUtf8(db ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_busy_timeout(db, kBusyTimeoutMs);
+    return db;
+}
+
+QString storedPassword(sqlite3* db) {
+    sqlite3_stmt* st = nullptr;
+    const QString sql =
+        QStringLiteral("SELECT password FROM %1").arg(QLatin1String(kPasswordTable));
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        return {};  // no such table: no password
+    }
+    QString out;
+    if (sqlite3_step(st) == SQLITE_ROW)
+        out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+    sqlite3_finalize(st);
+    return out;
+}
+
+// Opens and checks a database file by the provider's rules; the errors name the file.
+sqlite3* openDatabase(const Target& target, bool readOnly) {
+    const QString file = absolute(target.path);
+    const QFileInfo info(file);
+    if (!info.exists()) throw Error(QStringLiteral("Could not find file %1.").arg(quoted(file)));
+    // An empty file is a valid SQLite database but no Access one.
+    if (!info.isFile() || info.size() == 0)
+        throw Error(QStringLiteral("Unrecognized database format %1.").arg(quoted(file)));
+    QString why;
+    sqlite3* db = openFile(file, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, &why);
+    if (!db) throw Error(QStringLiteral("Cannot open the file %1: %2.").arg(quoted(file), why));
+    const int rc =
+        sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    if (rc != SQLITE_OK) {
+        const int code = sqlite3_errcode(db);
+        sqlite3_close(db);
+        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
+            throw Error(QStringLiteral("The database engine cannot open the file %1. It is already "
+                                       "opened exclusively by another user.")
+                            .arg(quoted(file)));
+        throw Error(QStringLiteral("Unrecognized database format %1.").arg(quoted(file)));
+    }
+    if (storedPassword(db) != target.password) {
+        sqlite3_close(db);
+        throw Error(QStringLiteral("Not a valid password for %1.").arg(quoted(file)));
+    }
+    sqlite3_create_function(db, "like", 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+                            likeFunction, nullptr, nullptr);
+    sqlite3_create_collation(db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, compareText);
+    return db;
+}
+
+bool isWord(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
+
+}  // namespace
+
+std::map<QString, QString> parseConnectionString(const QString& text) {
+    std::map<QString, QString> out;
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n) {
+        const qsizetype eq = text.indexOf(u'=', i);
+        const qsizetype semi = text.indexOf(u';', i);
+        if (eq < 0 || (semi >= 0 && semi < eq)) {
+            const QString rest = text.mid(i, semi < 0 ? -1 : semi - i).trimmed();
+            if (!rest.isEmpty())
+                throw Error(QStringLiteral("Invalid connection string option '%1'.").arg(rest));
+            if (semi < 0) break;
+            i = semi + 1;
+            continue;
+        }
+        const QString key = text.mid(i, eq - i).trimmed().toLower();
+        i = eq + 1;
+        while (i < n && text[i].isSpace()) ++i;
+        QString value;
+        if (i < n && text[i] == u'"') {
+            ++i;
+            for (;;) {
+                if (i >= n)
+                    throw Error(QStringLiteral("Unterminated quote in connection string option "
+                                               "'%1'.")
+                                    .arg(key));
+                if (text[i] == u'"') {
+                    if (i + 1 < n && text[i + 1] == u'"') {
+                        value += u'"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                value += text[i++];
+            }
+            while (i < n && text[i] != u';') {
+                if (!text[i].isSpace())
+                    throw Error(QStringLiteral("Invalid connection string option '%1'.").arg(key));
+                ++i;
+            }
+        } else {
+            const qsizetype end = semi < 0 ? n : semi;
+            value = text.mid(i, end - i).trimmed();
+            i = end;
+        }
+        if (i < n) ++i;  // the ";"
+        out[key] = value;
+    }
+    return out;
+}
+
+void setDatabasePassword(sqlite3* db, const QString& password) {
+    const QString table = QLatin1String(kPasswordTable);
+    sqlite3_exec(db, QStringLiteral("DROP TABLE IF EXISTS %1").arg(table).toUtf8().constData(),
+                 nullptr, nullptr, nullptr);
+    if (password.isEmpty()) return;
+    sqlite3_exec(db,
+                 QStringLiteral("CREATE TABLE %1(password TEXT)").arg(table).toUtf8().constData(),
+                 nullptr, nullptr, nullptr);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db,
+                       QStringLiteral("INSERT INTO %1 VALUES (?)").arg(table).toUtf8().constData(),
+                       -1, &st, nullptr);
+    const QByteArray pw = password.toUtf8();
+    sqlite3_bind_text(st, 1, pw.constData(), int(pw.size()), SQLITE_TRANSIENT);
+    sqlite3_step(st);
+    sqlite3_finalize(st);
+}
+
+QString translateStatement(const QString& jetSql) {
+    static const QRegularExpression deleteStar(QStringLiteral("^(\\s*delete)\\s+\\*\\s+(from\\b)"),
+                                               QRegularExpression::CaseInsensitiveOption);
+    QString sql = jetSql;
+    sql.replace(deleteStar, QStringLiteral("\\1 \\2"));
+
+    QString out;
+    out.reserve(sql.size() + 32);
+    const qsizetype n = sql.size();
+    qsizetype i = 0;
+    auto copyLiteral = [&] {  // from the opening apostrophe through the closing one
+        out += sql[i++];
+        while (i < n) {
+            out += sql[i];
+            if (sql[i++] == u'\'') {
+                if (i < n && sql[i] == u'\'') {
+                    out += sql[i++];
+                    continue;
+                }
+                return;
+            }
+        }
+    };
+    while (i < n) {
+        const QChar c = sql[i];
+        if (c == u'\'') {
+            copyLiteral();
+        } else if (c == u'[') {
+            const qsizetype close = sql.indexOf(u']', i);
+            if (close < 0) {
+                out += sql.mid(i);
+                break;
+            }
+            out += u'"' + sql.mid(i + 1, close - i - 1) + u'"';
+            i = close + 1;
+        } else if (c == u'=' && (i == 0 || !QStringLiteral("<>!=").contains(sql[i - 1])) &&
+                   (i + 1 >= n || sql[i + 1] != u'=')) {
+            out += c;
+            ++i;
+            while (i < n && sql[i].isSpace()) out += sql[i++];
+            if (i < n && sql[i] == u':') {
+                out += sql[i++];
+                while (i < n && isWord(sql[i])) out += sql[i++];
+                out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
+            } else if (i < n && sql[i] == u'\'') {
+                copyLiteral();
+                out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
+            }
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+    return out;
+}
+
+bool likeMatches(QStringView pattern, QStringView text) {
+    const QString p = pattern.toString().toCaseFolded();
+    const QString t = text.toString().toCaseFolded();
+    // Greedy match with one backtrack point per "%".
+    qsizetype pi = 0, ti = 0, starP = -1, starT = 0;
+    while (ti < t.size()) {
+        if (pi < p.size() && (p[pi] == u'_' || (p[pi] != u'%' && p[pi] == t[ti]))) {
+            ++pi;
+            ++ti;
+        } else if (pi < p.size() && p[pi] == u'%') {
+            starP = pi++;
+            starT = ti;
+        } else if (starP >= 0) {
+            pi = starP + 1;
+            ti = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (pi < p.size() && p[pi] == u'%') ++pi;
+    return pi == p.size();
+}
+
+Connection::~Connection() { close(); }
+
+void Connection::open(const QString& connectionString) {
+    close();
+    const Target target = parseTarget(connectionString);
+    db_ = openDatabase(target, false);
+    file_ = absolute(target.path);
+}
+
+void Connection::close() {
+    if (db_) sqlite3_close_v2(db_);
+    db_ = nullptr;
+}
+
+void Connection::fail(const QString& what) const {
+    static const QRegularExpression noTable(QStringLiteral("^no such table: (?:\\w+\\.)?(.+)$"));
+    const QString msg = QString::fromUtf8(sqlite3_errmsg(db_));
+    const auto m = noTable.match(msg);
+    if (m.hasMatch())
+        throw Error(QStringLiteral("The database engine cannot find the input table or query '%1' "
+                                   "in %2. Make sure it exists and that its name is spelled "
+                                   "correctly.")
+                        .arg(m.captured(1), quoted(file_)));
+    throw Error(QStringLiteral("%1 (%2): %3").arg(what, file_, msg));
+}
+
+void Connection::run(const char* sql) {
+    if (!db_) throw Error(QStringLiteral("The connection is closed."));
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QString::fromLatin1(sql));
+}
+
+void Connection::beginTransaction() { run("BEGIN"); }
+void Connection::commit() { run("COMMIT"); }
+void Connection::rollback() {
+    if (db_ && !sqlite3_get_autocommit(db_)) run("ROLLBACK");
+}
+
+int Connection::execute(const QString& jetSql, const std::map<QString, QString>& parameters) {
+    if (!db_) throw Error(QStringLiteral("The connection is closed."));
+    const QString sql = translateStatement(jetSql);
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare16_v2(db_, sql.utf16(), int(sql.size() * 2), &st, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(st);
+        fail(QStringLiteral("Syntax error in statement"));
+    }
+    struct Finalizer {
+        sqlite3_stmt* st;
+        ~Finalizer() { sqlite3_finalize(st); }
+    } finalizer{st};
+    for (int k = 1; k <= sqlite3_bind_parameter_count(st); ++k) {
+        const QString name = QString::fromUtf8(sqlite3_bind_parameter_name(st, k)).mid(1);
+        auto it = std::find_if(parameters.begin(), parameters.end(), [&](const auto& p) {
+            return p.first.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (it == parameters.end())
+            throw Error(QStringLiteral("No value given for the parameter '%1'.").arg(name));
+        sqlite3_bind_text16(st, k, it->second.utf16(), int(it->second.size() * 2),
+                            SQLITE_TRANSIENT);
+    }
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_DONE && rc != SQLITE_ROW) fail(QStringLiteral("Statement failed"));
+    return sqlite3_changes(db_);
+}
+
+bool syncToDisk(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+void compactDatabase(const QString& sourceConnection, const QString& destConnection) {
+    const Target source = parseTarget(sourceConnection);
+    const Target dest = parseTarget(destConnection);
+    const QString destFile = absolute(dest.path);
+    const QFileInfo destInfo(destFile);
+    if (destInfo.exists() || destInfo.isSymLink())
+        throw Error(QStringLiteral("Database %1 already exists.").arg(quoted(destFile)));
+
+    sqlite3* db = openDatabase(source, true);
+    sqlite3_stmt* st = nullptr;
+    sqlite3_prepare_v2(db, "VACUUM INTO ?", -1, &st, nullptr);
+    const QByteArray destName = QFile::encodeName(destFile);
+    sqlite3_bind_text(st, 1, destName.constData(), int(destName.size()), SQLITE_TRANSIENT);
+    const int rc = sqlite3_step(st);
+    const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+
+    auto failWith = [&](const QString& text) {
+        QFile::remove(destFile);
+        throw Error(text);
+    };
+    if (rc != SQLITE_DONE)
+        failWith(QStringLiteral("Cannot write the database %1: %2.").arg(quoted(destFile), why));
+
+    QString openError;
+    sqlite3* copy = openFile(destFile, SQLITE_OPEN_READWRITE, &openError);
+    if (!copy)
+        failWith(QStringLiteral("Cannot open the copy %1: %2.").arg(quoted(destFile), openError));
+    if (storedPassword(copy) != dest.password) setDatabasePassword(copy, dest.password);
+    sqlite3_close(copy);
+    if (!syncToDisk(destFile))
+        failWith(QStringLiteral("Cannot sync the copy %1 to disk.").arg(quoted(destFile)));
+
+    copy = openFile(destFile, SQLITE_OPEN_READONLY, &openError);
+    QString verdict = openError;
+    if (copy) {
+        sqlite3_prepare_v2(copy, "PRAGMA integrity_check", -1, &st, nullptr);
+        if (sqlite3_step(st) == SQLITE_ROW)
+            verdict = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        sqlite3_close(copy);
+    }
+    if (verdict != QLatin1String("ok"))
+        failWith(QStringLiteral("The compacted copy %1 failed its check: %2.")
+                     .arg(quoted(destFile), verdict));
+}
+
+}  // namespace volnor::jet
