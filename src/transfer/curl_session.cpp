@@ -1,0 +1,77 @@
+#include "transfer/curl_session.h"
+
+#include <stdexcept>
+
+namespace volnor::transfer {
+
+Slist makeSlist(const QStringList& items) {
+    curl_slist* list = nullptr;
+    for (const QString& item : items) {
+        curl_slist* grown = curl_slist_append(list, item.toUtf8().constData());
+        if (!grown) {
+            curl_slist_free_all(list);
+            throw std::bad_alloc();
+        }
+        list = grown;
+    }
+    return Slist(list);
+}
+
+CurlSession::CurlSession() {
+    // Reference-counted by libcurl; paired with the cleanup in the destructor.
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK)
+        throw std::runtime_error("libcurl could not be initialised");
+    multi_ = curl_multi_init();
+    easy_ = curl_easy_init();
+    if (!multi_ || !easy_) {
+        if (easy_) curl_easy_cleanup(easy_);
+        if (multi_) curl_multi_cleanup(multi_);
+        curl_global_cleanup();
+        throw std::runtime_error("libcurl could not be initialised");
+    }
+    curl_easy_setopt(easy_, CURLOPT_ERRORBUFFER, errorBuffer_);
+    curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
+}
+
+CurlSession::~CurlSession() {
+    // The multi handle closes the cached connections (an FTP connection says QUIT).
+    curl_easy_cleanup(easy_);
+    curl_multi_cleanup(multi_);
+    curl_global_cleanup();
+}
+
+QString CurlSession::errorText(CURLcode code) const {
+    const QString detail = QString::fromUtf8(errorBuffer_).trimmed();
+    return detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail;
+}
+
+CURLcode CurlSession::perform(const Pump& pump) {
+    errorBuffer_[0] = '\0';
+    callbackError_ = nullptr;
+    if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return CURLE_FAILED_INIT;
+    struct Detach {
+        CURLM* multi;
+        CURL* easy;
+        ~Detach() { curl_multi_remove_handle(multi, easy); }
+    } detach{multi_, easy_};
+
+    CURLcode result = CURLE_OK;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi_, &running) != CURLM_OK) return CURLE_FAILED_INIT;
+        if (callbackError_) std::rethrow_exception(callbackError_);
+        if (running == 0) {
+            int left = 0;
+            while (CURLMsg* msg = curl_multi_info_read(multi_, &left))
+                if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_)
+                    result = msg->data.result;
+            return result;
+        }
+        if (pump) pump();
+        // Wakes on socket activity or curl's own timers, at the latest after the interval.
+        if (curl_multi_poll(multi_, nullptr, 0, kPumpIntervalMs, nullptr) != CURLM_OK)
+            return CURLE_FAILED_INIT;
+    }
+}
+
+}  // namespace volnor::transfer

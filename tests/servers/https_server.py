@@ -1,0 +1,215 @@
+#!/usr/bin/python3
+"""HTTPS server for the transfer tests, bound to 127.0.0.1 on a free port.
+
+Prints the port on the first line of stdout once it accepts connections, then serves until it
+is killed or its lifetime ends.
+
+Paths:
+  /<path>                      a file under --root
+  /redirect/<n>/<path>         302 to /redirect/<n-1>/<path>; /redirect/0/<path> is /<path>
+  /status/<code>               that status with a short body
+  /setcookie/<name>/<value>    sets the cookie, body "ok"
+  /headers                     the request's headers as the body, one "Name: value" a line
+  /blocks/<count>/<size>/<ms>  <count> blocks of <size> bytes, <ms> pause between them
+  /hang                        reads the request and answers nothing
+  /stall/<bytes>               promises 1 MiB, sends <bytes> of it, then sends nothing more
+  /close/<bytes>               promises 1 MiB, sends <bytes> of it, then closes
+
+Every request is appended to --record as one JSON line: method, path, version, client_port
+(tells connections apart), headers.
+"""
+import argparse
+import http.server
+import json
+import os
+import shutil
+import socket
+import ssl
+import subprocess
+import sys
+import threading
+import time
+import urllib.parse
+
+PROMISED = 1 << 20
+
+
+def make_certificate(folder, kind):
+    """A self-signed certificate of the given kind made with the openssl command."""
+    os.makedirs(os.path.join(folder, "db"), exist_ok=True)
+    with open(os.path.join(folder, "db", "index.txt"), "w"):
+        pass
+    with open(os.path.join(folder, "db", "serial"), "w") as f:
+        f.write("01\n")
+    name = "other.invalid" if kind == "wrongname" else "vn.test"
+    config = os.path.join(folder, "ca.cnf")
+    with open(config, "w") as f:
+        f.write(
+            "[ca]\ndefault_ca = ca1\n"
+            "[ca1]\ndatabase = db/index.txt\nnew_certs_dir = db\nserial = db/serial\n"
+            "default_md = sha256\npolicy = pol\nunique_subject = no\n"
+            "[pol]\ncommonName = supplied\n"
+            "[ext]\nsubjectAltName = DNS:%s\n" % name
+        )
+    key, csr, cert = "key.pem", "req.csr", "cert.pem"
+    run = lambda *args: subprocess.run(
+        ["openssl", *args], cwd=folder, check=True, capture_output=True, timeout=60
+    )
+    run("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+        "-keyout", key, "-out", csr, "-subj", "/CN=" + name)
+    dates = (["-startdate", "20200101000000Z", "-enddate", "20200201000000Z"]
+             if kind == "expired" else ["-days", "30"])
+    run("ca", "-batch", "-config", "ca.cnf", "-selfsign", "-keyfile", key, "-in", csr,
+        "-out", cert, "-extensions", "ext", "-notext", *dates)
+    return os.path.join(folder, cert), os.path.join(folder, key)
+
+
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = "HTTP/1.1"
+
+    def log_message(self, format, *args):
+        pass
+
+    def record(self):
+        entry = {
+            "method": self.command,
+            "path": self.path,
+            "version": self.request_version,
+            "client_port": self.client_address[1],
+            "headers": [[k, v] for k, v in self.headers.items()],
+        }
+        with self.server.record_lock, open(self.server.record_file, "a") as f:
+            f.write(json.dumps(entry) + "\n")
+
+    def send_body(self, code, body, headers=()):
+        self.send_response(code)
+        for k, v in headers:
+            self.send_header(k, v)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(len(body)))
+        self.end_headers()
+        self.wfile.write(body)
+
+    def do_GET(self):
+        self.record()
+        path = urllib.parse.unquote(urllib.parse.urlsplit(self.path).path)
+        parts = path.strip("/").split("/")
+        head = parts[0]
+        if head == "redirect" and len(parts) >= 2:
+            n = int(parts[1])
+            rest = "/".join(parts[2:])
+            target = "/redirect/%d/%s" % (n - 1, rest) if n > 0 else "/" + rest
+            if n > 0:
+                self.send_body(302, b"redirecting", [("Location", target)])
+            else:
+                self.serve_file(rest)
+        elif head == "status":
+            code = int(parts[1])
+            self.send_body(code, b"status %d" % code)
+        elif head == "setcookie":
+            self.send_body(200, b"ok", [("Set-Cookie", "%s=%s; Path=/" % (parts[1], parts[2]))])
+        elif head == "headers":
+            text = "".join("%s: %s\n" % (k, v) for k, v in self.headers.items())
+            self.send_body(200, text.encode())
+        elif head == "blocks":
+            count, size, pause = int(parts[1]), int(parts[2]), int(parts[3])
+            self.send_response(200)
+            self.send_header("Content-Length", str(count * size))
+            self.end_headers()
+            for i in range(count):
+                self.wfile.write(bytes([0x41 + i % 26]) * size)
+                self.wfile.flush()
+                if i + 1 < count:
+                    time.sleep(pause / 1000)
+        elif head == "hang":
+            self.hold()
+        elif head in ("stall", "close"):
+            self.send_response(200)
+            self.send_header("Content-Length", str(PROMISED))
+            self.end_headers()
+            self.wfile.write(b"x" * int(parts[1]))
+            self.wfile.flush()
+            if head == "stall":
+                self.hold()
+            self.close_connection = True
+        else:
+            self.serve_file(path.lstrip("/"))
+
+    def hold(self):
+        # Keep the connection open without a byte until the client gives up or we are stopped.
+        deadline = time.monotonic() + self.server.lifetime
+        self.connection.settimeout(0.2)
+        while time.monotonic() < deadline:
+            try:
+                if self.connection.recv(1) == b"":
+                    break
+            except (socket.timeout, ssl.SSLWantReadError):
+                continue
+            except OSError:
+                break
+        self.close_connection = True
+
+    def serve_file(self, relative):
+        root = os.path.realpath(self.server.root)
+        full = os.path.realpath(os.path.join(root, relative))
+        if not full.startswith(root + os.sep) or not os.path.isfile(full):
+            self.send_body(404, b"not found")
+            return
+        self.send_response(200)
+        self.send_header("Content-Type", "application/octet-stream")
+        self.send_header("Content-Length", str(os.path.getsize(full)))
+        self.end_headers()
+        with open(full, "rb") as f:
+            shutil.copyfileobj(f, self.wfile)
+
+
+class Server(http.server.ThreadingHTTPServer):
+    daemon_threads = True
+
+    def finish_request(self, request, client_address):
+        # The handshake runs in the connection's own thread, so a stuck client blocks no other.
+        request.settimeout(30)
+        try:
+            tls = self.context.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        tls.settimeout(None)
+        super().finish_request(tls, client_address)
+
+    def handle_error(self, request, client_address):
+        print("request failed: %s" % (sys.exc_info()[1],), file=sys.stderr)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--root", required=True, help="folder of the files served")
+    parser.add_argument("--workdir", required=True, help="folder for the certificate")
+    parser.add_argument("--record", required=True, help="file the requests are appended to")
+    parser.add_argument("--cert", choices=["selfsigned", "expired", "wrongname"],
+                        default="selfsigned")
+    parser.add_argument("--tls", choices=["1.2", "1.3", "any"], default="any")
+    parser.add_argument("--lifetime", type=float, default=120)
+    args = parser.parse_args()
+
+    threading.Timer(args.lifetime, lambda: os._exit(0)).start()
+
+    cert, key = make_certificate(args.workdir, args.cert)
+    context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    context.load_cert_chain(cert, key)
+    if args.tls == "1.2":
+        context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_2
+    elif args.tls == "1.3":
+        context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_3
+
+    server = Server(("127.0.0.1", 0), Handler)
+    server.context = context
+    server.root = args.root
+    server.record_file = args.record
+    server.record_lock = threading.Lock()
+    server.lifetime = args.lifetime
+    print(server.server_address[1], flush=True)
+    server.serve_forever(poll_interval=0.2)
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,87 @@
+#pragma once
+// Real local servers for tests: the Python scripts under tests/servers/, run with
+// /usr/bin/python3, bound to 127.0.0.1 on a free port. Each object starts its server in the
+// constructor (throwing std::runtime_error when it does not come up) and kills it in the
+// destructor; the scripts also end by themselves after their lifetime.
+#include <QList>
+#include <QPair>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+namespace volnor::test {
+
+// One server script in a work folder of its own, with the file it records into.
+class ServerProcess {
+public:
+    ServerProcess(const QString& script, const QStringList& args);
+    ~ServerProcess();
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    int port() const { return port_; }
+    QString workDir() const { return dir_.path(); }
+    QString recordFile() const { return dir_.filePath(QStringLiteral("record.jsonl")); }
+    // The lines of the record file so far.
+    QList<QByteArray> recordLines() const;
+
+private:
+    QTemporaryDir dir_;
+    std::unique_ptr<QProcess> process_;
+    int port_ = 0;
+};
+
+struct RecordedRequest {
+    QString method;
+    QString path;
+    QString version;
+    int clientPort = 0;  // tells the connections apart
+    QList<QPair<QString, QString>> headers;
+    // Every value of that header (names compared without regard to case).
+    QStringList values(const QString& name) const;
+};
+
+class HttpsServer {
+public:
+    enum class Cert { SelfSigned, Expired, WrongName };
+    enum class Tls { Any, V1_2Only, V1_3Only };
+
+    // root: the folder whose files are served ("/f/1234/a.zip" is root/f/1234/a.zip).
+    explicit HttpsServer(const QString& root, Cert cert = Cert::SelfSigned, Tls tls = Tls::Any);
+
+    int port() const { return process_.port(); }
+    // The connect-to entry that sends the maker's web host (port 443) to this server.
+    QStringList connectTo() const;
+    // "https://<the maker's web host>" + path.
+    static QString url(const QString& path);
+    QList<RecordedRequest> requests() const;
+
+private:
+    ServerProcess process_;
+};
+
+class FtpServer {
+public:
+    enum class Mode {
+        Normal,
+        RefuseLogin,       // no anonymous user: the log-in is refused
+        NoDataConnection,  // PORT/EPRT are answered, but the server never connects back
+        StallData,         // the data connection sends a little, then nothing
+    };
+
+    // root: the folder served as the anonymous user's root.
+    explicit FtpServer(const QString& root, Mode mode = Mode::Normal);
+
+    int port() const { return process_.port(); }
+    // The connect-to entry that sends the maker's FTP host, port 2121, to this server.
+    QStringList connectTo() const;
+    // The commands received, as sent ("USER anonymous", "PASS ", "EPRT |1|127.0.0.1|5000|").
+    QStringList commands() const;
+
+private:
+    ServerProcess process_;
+};
+
+}  // namespace volnor::test
