@@ -1,0 +1,17 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+
+namespace volnor {
+
+// Writes a command script: one command a line, every line (the last too) ending in CR LF, in
+// the ANSI code page without a byte-order mark. Creates the file or replaces it whole; on any
+// failure throws volnor::Error with the text "Cannot create file "<path>". <reason>" and leaves
+// an existing file as it was.
+void writeScript(const QString& path, const QStringList& lines);
+
+// The four lines that unpack the archive `shortweb` of the program directory into it and then
+// delete the archive; run from the program directory.
+QStringList unpackScript(const QString& shortweb);
+
+}  // namespace volnor
