@@ -62,7 +62,12 @@ QString TStatusBar::panelText(int index) const { return panels_.at(index)->text(
 
 void TStatusBar::setPanelText(int index, const QString& text) { panels_.at(index)->setText(text); }
 
-TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, QWidget* parent)
+QStringList TForm1::buildConnectTo() {
+    return QString::fromUtf8(buildconfig::kConnectTo).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+}
+
+TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
+               QStringList connectTo, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs),
@@ -87,8 +92,7 @@ TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, Q
     setFont(pixelFont("Tahoma", 11));
 
     createComponents();
-    IdHTTP1 = std::make_unique<HttpClient>(
-        QString::fromUtf8(buildconfig::kConnectTo).split(QLatin1Char(';'), Qt::SkipEmptyParts));
+    IdHTTP1 = std::make_unique<HttpClient>(std::move(connectTo));
     IdHTTP1->setOnWork([this](HttpClient& sender, HttpClient::WorkMode mode, std::int64_t count) {
         IdHTTP1Work(sender, mode, count);
     });
@@ -291,6 +295,15 @@ std::optional<QString> TForm1::currentNodeText() const {
 }
 
 void TForm1::pumpEvents() { QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents); }
+
+void TForm1::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    constexpr Qt::WindowStates kEnlarged = Qt::WindowMaximized | Qt::WindowFullScreen;
+    if (event->type() == QEvent::WindowStateChange && (windowState() & kEnlarged)) {
+        setWindowState(windowState() & ~kEnlarged);
+        resize(kClientSize);
+    }
+}
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TreeView1->viewport()) {

@@ -70,9 +70,11 @@ public:
     static constexpr int kTreeIndent = 19;
 
     // exeDir: the executable's directory, which the program expects to be its current
-    // directory too. paths: where the fixed Windows folders lie.
-    TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
+    // directory too; the command interpreter lies there. paths: where the fixed Windows folders
+    // lie. connectTo: curl's connect-to list for IdHTTP1, buildConnectTo() in the product.
+    TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, QStringList connectTo,
            QWidget* parent = nullptr);
+    static QStringList buildConnectTo();
     ~TForm1() override;
 
     // The size limits of the outer window: all four are set, whatever they held.
@@ -120,6 +122,8 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A window manager that maximises a window whatever its limits is undone at once.
+    void changeEvent(QEvent* event) override;
 
 private:
     void createComponents();

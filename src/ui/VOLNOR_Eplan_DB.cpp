@@ -19,7 +19,8 @@ int main(int argc, char** argv) {
     ui::TrySetStyle(QString::fromLatin1(ui::kStyleName), dialogs, title);
 
     // The window is created, with its start-up run, before it is shown.
-    ui::TForm1 Form1(dialogs, shell, paths, QCoreApplication::applicationDirPath());
+    ui::TForm1 Form1(dialogs, shell, paths, QCoreApplication::applicationDirPath(),
+                     ui::TForm1::buildConnectTo());
     dialogs.setOwner(&Form1);
     Form1.show();
     return app.exec();

@@ -1,0 +1,308 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <stdexcept>
+
+#include "buildconfig.h"
+#include "catalogue/catalogue.h"
+#include "platform/error.h"
+#include "support/recorders.h"
+#include "ui/Unit1.h"
+#include "ui/style.h"
+
+namespace {
+
+using volnor::WinPaths;
+using volnor::test::RecordingDialogs;
+using volnor::test::RecordingShell;
+using volnor::test::ShownBox;
+using volnor::ui::TForm1;
+
+// A window over a temporary drive and executable's directory.
+class Window : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(drive.isValid() && exeDir.isValid()); }
+
+    std::unique_ptr<TForm1> open() {
+        return std::make_unique<TForm1>(dialogs, shell, WinPaths(drive.path()), exeDir.path(),
+                                        QStringList{});
+    }
+
+    QTemporaryDir drive;
+    QTemporaryDir exeDir;
+    RecordingDialogs dialogs;
+    RecordingShell shell;
+};
+
+TEST_F(Window, KeepsItsSizeWhateverIsAskedOfIt) {
+    auto form = open();
+    form->show();
+    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    form->resize(1200, 900);
+    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    form->setGeometry(10, 10, 300, 200);
+    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    form->showMaximized();
+    QApplication::processEvents();
+    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(TForm1::kClientSize + TForm1::kFrameSize, QSize(909, 723));
+
+    int minW = 1, minH = 2, maxW = 30000, maxH = -4;
+    TForm1::FormConstrainedResize(minW, minH, maxW, maxH);
+    EXPECT_EQ(QSize(minW, minH), QSize(909, 723));
+    EXPECT_EQ(QSize(maxW, maxH), QSize(909, 723));
+}
+
+TEST_F(Window, StartUpMovesTheProgressBarIntoTheStatusBarAndEmptiesIt) {
+    auto form = open();
+    ASSERT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(form->ProgressBar1->parentWidget(), form->StatusBar1);
+    EXPECT_EQ(form->ProgressBar1->geometry(), QRect(0, 2, 645, 17));
+    EXPECT_EQ(form->ProgressBar1->minimum(), 0);
+    EXPECT_EQ(form->ProgressBar1->maximum(), 40000);
+    EXPECT_EQ(form->ProgressBar1->value(), 0);
+    form->show();
+    EXPECT_TRUE(form->ProgressBar1->isVisible());
+    EXPECT_EQ(form->StatusBar1->geometry(), QRect(0, 665, 893, 19));
+    EXPECT_EQ(form->StatusBar1->panelWidth(0), 645);
+    EXPECT_EQ(form->StatusBar1->panelWidth(1), 300);
+}
+
+TEST_F(Window, WorkReportsAddUpAndAreHeldAtTheEndsOfTheRange) {
+    auto form = open();
+    struct Step {
+        std::int64_t count;
+        int position;
+    };
+    const Step steps[] = {
+        {100, 100},
+        {16384, 16484},
+        {23516, 40000},
+        {1, 40000},
+        {-50000, 0},
+        {39999, 39999},
+        {std::int64_t{1} << 40, 40000},
+    };
+    for (const auto& s : steps) {
+        form->IdHTTP1Work(*form->IdHTTP1, volnor::HttpClient::WorkMode::Read, s.count);
+        EXPECT_EQ(form->ProgressBar1->value(), s.position) << "after adding " << s.count;
+    }
+}
+
+TEST_F(Window, StartUpCreatesThePartsDataFolderAndRemovesALeftRestartScript) {
+    QFile script(QDir(exeDir.path()).filePath(QStringLiteral("cmdrun.cmd")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.close();
+    QFile other(QDir(exeDir.path()).filePath(QStringLiteral("cmdupdate.cmd")));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+
+    auto form = open();
+    EXPECT_TRUE(
+        QDir(drive.filePath(QStringLiteral("Users/Public/EPLAN/Data/Элементы/VOLNOR"))).exists());
+    EXPECT_FALSE(script.exists());
+    EXPECT_TRUE(other.exists());
+    EXPECT_TRUE(form->cmdupdate.isEmpty());
+    EXPECT_TRUE(form->cmdrun.isEmpty());
+    EXPECT_TRUE(dialogs.shown.empty());
+}
+
+TEST_F(Window, TheTreeShowsTheCatalogueCollapsedAndReadOnly) {
+    auto form = open();
+    QTreeWidget* tree = form->TreeView1;
+    const auto& nodes = volnor::catalogue::tree();
+    ASSERT_EQ(tree->topLevelItemCount(), static_cast<int>(nodes.size()));
+    for (int i = 0; i < tree->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = tree->topLevelItem(i);
+        EXPECT_EQ(item->text(0), nodes[i].text);
+        EXPECT_EQ(item->childCount(), static_cast<int>(nodes[i].children.size()));
+        EXPECT_FALSE(item->isExpanded()) << item->text(0).toStdString();
+        EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
+        EXPECT_FALSE(item->flags() & Qt::ItemIsDropEnabled);
+        EXPECT_TRUE(item->flags() & Qt::ItemIsDragEnabled);
+    }
+    EXPECT_EQ(tree->selectionMode(), QAbstractItemView::ExtendedSelection);
+    EXPECT_EQ(tree->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(tree->dragDropMode(), QAbstractItemView::DragOnly);
+    EXPECT_FALSE(tree->acceptDrops());
+    EXPECT_EQ(tree->indentation(), 19);
+    EXPECT_EQ(tree->contextMenuPolicy(), Qt::CustomContextMenu);
+    EXPECT_EQ(tree->geometry(), QRect(16, 70, 865, 587));
+    EXPECT_EQ(tree->palette().color(QPalette::Base), form->palette().color(QPalette::Window));
+    EXPECT_FALSE(form->N1->isVisible());
+    EXPECT_EQ(form->N1->text(), QStringLiteral("Удаление группы"));
+    EXPECT_FALSE(form->currentNodeText().has_value());
+
+    tree->setCurrentItem(tree->topLevelItem(0));
+    EXPECT_EQ(form->currentNodeText(), nodes[0].text);
+}
+
+TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
+    auto form = open();
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("ВОЛНОР: установщик для базы данных Eplan"));
+    struct FontCase {
+        QWidget* widget;
+        const char* family;
+        int pixels;
+    };
+    const FontCase fonts[] = {
+        {form.get(), "Tahoma", 11},
+        {form->TreeView1, "Times New Roman", 15},
+        {form->ToolBar1, "Times New Roman", 15},
+        {form->Memo1, "Tahoma", 16},
+        {form->Frame21->Memo1, "Times New Roman", 15},
+    };
+    for (const auto& f : fonts) {
+        EXPECT_EQ(f.widget->font().family(), QString::fromLatin1(f.family))
+            << f.widget->objectName().toStdString();
+        EXPECT_EQ(f.widget->font().pixelSize(), f.pixels) << f.widget->objectName().toStdString();
+    }
+    form->show();
+    EXPECT_FALSE(form->Memo1->isVisible());
+    EXPECT_FALSE(form->Frame21->isVisible());
+    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("Memo1"));
+    EXPECT_EQ(form->Memo1->geometry(), QRect(251, 229, 422, 267));
+    EXPECT_EQ(form->Frame21->geometry(), QRect(88, 128, 709, 467));
+    EXPECT_EQ(form->Frame21->Memo1->pos(), QPoint(3, 10));
+
+    // Later components lie above earlier ones: the panels above the tree, the instructions
+    // above the news.
+    const QObjectList& order = form->children();
+    EXPECT_LT(order.indexOf(form->TreeView1), order.indexOf(form->Memo1));
+    EXPECT_LT(order.indexOf(form->Memo1), order.indexOf(form->Frame21));
+    EXPECT_LT(order.indexOf(form->Image1), order.indexOf(form->TreeView1));
+}
+
+TEST_F(Window, ToolbarButtonsCarryTheirCaptionsTooltipsAndImages) {
+    auto form = open();
+    const QString web = QString::fromUtf8(volnor::buildconfig::kWebHost);
+    struct Button {
+        QToolButton* button;
+        QString caption;
+        QString tooltip;
+    };
+    const Button buttons[] = {
+        {form->ToolButton2, web, QStringLiteral("Перейти на сайт ") + web},
+        {form->ToolButton3, QStringLiteral("инструкция"), QStringLiteral("Посмотреть инструкцию")},
+        {form->ToolButton1, QStringLiteral("скачать всю базу"),
+         QStringLiteral("Загрузить всё сразу")},
+        {form->ToolButton4, QStringLiteral("удалить всю базу"),
+         QStringLiteral("Если у вас возникли вопросы пишите.")},
+        {form->ToolButton5, QStringLiteral("написать письмо"), {}},
+        {form->ToolButton6, QStringLiteral("новости обновлений"), {}},
+        {form->ToolButton7, QStringLiteral("путь к базе"), {}},
+    };
+    form->show();
+    int left = -1;
+    for (const auto& b : buttons) {
+        EXPECT_EQ(b.button->text(), b.caption);
+        EXPECT_EQ(b.button->toolTip(), b.tooltip) << b.caption.toStdString();
+        EXPECT_EQ(b.button->height(), 56);
+        EXPECT_GT(b.button->x(), left) << "out of order: " << b.caption.toStdString();
+        left = b.button->x();
+    }
+    EXPECT_EQ(form->ToolButton6->width(), 131);
+    EXPECT_TRUE(form->ToolButton3->isCheckable() && !form->ToolButton3->isChecked());
+    EXPECT_TRUE(form->ToolButton6->isCheckable() && !form->ToolButton6->isChecked());
+
+    // Flat discs: transparent corners, an opaque coloured rim, white in the middle area.
+    ASSERT_EQ(form->ImageList1.size(), 7);
+    for (const QPixmap& pixmap : form->ImageList1) {
+        const QImage image = pixmap.toImage();
+        EXPECT_EQ(image.size(), QSize(32, 32));
+        EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
+        EXPECT_EQ(qAlpha(image.pixel(2, 16)), 255);
+        EXPECT_NE(image.pixelColor(2, 16), QColor(Qt::white));
+    }
+    const QImage logo = form->Image1->pixmap().toImage();
+    EXPECT_EQ(logo.size(), QSize(145, 44));
+    EXPECT_TRUE(logo.hasAlphaChannel());
+    EXPECT_EQ(qAlpha(logo.pixel(0, 0)), 0);
+    EXPECT_EQ(form->Image1->geometry(), QRect(736, 10, 145, 44));
+}
+
+TEST_F(Window, AnErrorEndsTheOperationWithOneReportAndTheProgramGoesOn) {
+    auto form = open();
+    bool after = false;
+    EXPECT_FALSE(form->guard([&] {
+        throw volnor::Error(QStringLiteral("'' is not a valid date"));
+        after = true;
+    }));
+    EXPECT_FALSE(after);
+    EXPECT_FALSE(form->guard([] { throw std::runtime_error("disk full!"); }));
+    EXPECT_TRUE(form->guard([&] { after = true; }));
+    EXPECT_TRUE(after);
+
+    ASSERT_EQ(dialogs.shown.size(), 2u);
+    const QString title = QStringLiteral("ui_window_test");
+    EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::ErrorReport);
+    EXPECT_EQ(dialogs.shown[0].title, title);
+    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("'' is not a valid date."));
+    EXPECT_EQ(dialogs.shown[1].title, title);
+    EXPECT_EQ(dialogs.shown[1].text, QStringLiteral("disk full!"));
+}
+
+// A widget that counts its paintings.
+class Watcher : public QWidget {
+public:
+    void paintEvent(QPaintEvent*) override { ++paints; }
+    int paints = 0;
+};
+
+TEST(Pump, RepaintsWhileTheProgramBlocks) {
+    Watcher watcher;
+    watcher.resize(50, 50);
+    watcher.show();
+    QCoreApplication::processEvents();
+    const int before = watcher.paints;
+    watcher.update();
+    TForm1::pumpEvents();
+    EXPECT_GT(watcher.paints, before);
+}
+
+TEST(Style, AppliesTheNamedStyleAndReportsAnUnknownOne) {
+    RecordingDialogs dialogs;
+    const QString before = qApp->styleSheet();
+    EXPECT_FALSE(volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri Dark"), dialogs,
+                                         QStringLiteral("T")));
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::ErrorReport);
+    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("Sapphire Kamri Dark")));
+    EXPECT_EQ(qApp->styleSheet(), before);
+
+    EXPECT_TRUE(
+        volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri"), dialogs, QStringLiteral("T")));
+    EXPECT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_TRUE(qApp->styleSheet().contains(QStringLiteral("QToolBar#ToolBar1")));
+    qApp->setStyleSheet(before);
+}
+
+TEST(InstructionText, KeepsItsLinesAndTheirTrailingBlanks) {
+    const QStringList& lines = volnor::ui::TFrame2::instructionLines();
+    ASSERT_EQ(lines.size(), 26);
+    // Blanks at the end of lines 1 to 26.
+    const int trailing[26] = {1, 1, 2, 1, 2, 2, 0, 2, 0, 2, 0, 2, 0,
+                              1, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 0};
+    for (int i = 0; i < 26; ++i) {
+        const QString& line = lines[i];
+        int blanks = 0;
+        while (blanks < line.size() && line[line.size() - 1 - blanks] == QLatin1Char(' ')) ++blanks;
+        EXPECT_EQ(blanks, trailing[i]) << "line " << i + 1;
+    }
+    for (int rule : {3, 5, 15, 17}) EXPECT_EQ(lines[rule - 1].size(), 91) << "line " << rule;
+    EXPECT_TRUE(lines[15].contains(QStringLiteral("необходимо  подключить")));
+    EXPECT_EQ(lines[16].left(3), QStringLiteral(" - "));
+    EXPECT_EQ(lines[25], QStringLiteral("меню пункт \"Удаление группы\"."));
+
+    volnor::ui::TFrame2 frame;
+    EXPECT_EQ(frame.Memo1->toPlainText(), lines.join(QLatin1Char('\n')));
+    EXPECT_EQ(frame.size(), QSize(709, 467));
+}
+
+}  // namespace
