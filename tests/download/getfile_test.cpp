@@ -1,0 +1,122 @@
+// Fetching one archive and unpacking it with the real interpreter and the real 7-Zip.
+#include <gtest/gtest.h>
+
+#include "download/download_fixture.h"
+#include "platform/error.h"
+
+namespace volnor::test {
+namespace {
+
+const QString kUrl = QStringLiteral("https://vn.test/f/0412/vr-shrn-12.zip");
+const QString kArchive = QStringLiteral("vr-shrn-12.zip");
+const QString kScript = QStringLiteral("vr-shrn-12.zip.cmd");
+const QString kNode = QStringLiteral("Щиты распределительные ЩРН (IP31)");
+
+using Getfile = DownloadTest;
+
+TEST_F(Getfile, UnpacksIntoTheProgramDirectoryAndLeavesNoArchiveNorScript) {
+    serve(kUrl, edzArchive({"shrn-12.edz", "shrn-24.edz"}));
+    progress_.setPosition(777);
+    downloader_->getfile(kUrl, kNode);
+    EXPECT_EQ(progress_.position(), 0);
+    downloader_->finishScripts();
+
+    EXPECT_EQ(read(QStringLiteral("shrn-12.edz")), QByteArray("edz shrn-12.edz"));
+    EXPECT_TRUE(exists(QStringLiteral("shrn-24.edz")));
+    EXPECT_TRUE(exists(QStringLiteral("readme.txt")));
+    EXPECT_TRUE(QFileInfo(path(kNode)).isDir());
+    EXPECT_FALSE(exists(kArchive));
+    EXPECT_FALSE(exists(kScript));
+    ASSERT_EQ(downloader_->outcomes().size(), 1u);
+    EXPECT_TRUE(downloader_->outcomes()[0].ok())
+        << downloader_->outcomes()[0].unpack->errors.toStdString();
+    EXPECT_EQ(requestedPaths(), QStringList{QStringLiteral("/f/0412/vr-shrn-12.zip")});
+}
+
+TEST_F(Getfile, AFailedTransferStillRunsAndRemovesTheScriptButMakesNoFolder) {
+    // Nothing is served: the server answers 404.
+    progress_.setPosition(777);
+    downloader_->getfile(kUrl, kNode);
+    EXPECT_EQ(progress_.position(), 0);
+    downloader_->finishScripts();
+
+    ASSERT_EQ(downloader_->outcomes().size(), 1u);
+    const ArchiveOutcome& outcome = downloader_->outcomes()[0];
+    EXPECT_EQ(outcome.archive, kArchive);
+    EXPECT_FALSE(outcome.transferError.isEmpty());
+    // The script ran: its 7-Zip line found no archive.
+    ASSERT_TRUE(outcome.unpack.has_value());
+    EXPECT_FALSE(outcome.unpack->ok);
+    EXPECT_TRUE(outcome.unpack->errors.contains(QStringLiteral("7z.exe x -r ..\\vr-shrn-12.zip")))
+        << outcome.unpack->errors.toStdString();
+    EXPECT_FALSE(exists(kScript));
+    EXPECT_FALSE(exists(kNode));
+    EXPECT_FALSE(exists(kArchive));
+}
+
+TEST_F(Getfile, TwoFetchesForOneNodeShareItsFolder) {
+    const QString second = QStringLiteral("https://vn.test/f/0413/vr-shrn-24.zip");
+    serve(kUrl, edzArchive({"shrn-12.edz"}));
+    serve(second, edzArchive({"shrn-24.edz"}));
+    downloader_->getfile(kUrl, kNode);
+    downloader_->getfile(second, kNode);
+    downloader_->finishScripts();
+
+    EXPECT_TRUE(QFileInfo(path(kNode)).isDir());
+    EXPECT_TRUE(exists(QStringLiteral("shrn-12.edz")));
+    EXPECT_TRUE(exists(QStringLiteral("shrn-24.edz")));
+    for (const ArchiveOutcome& o : downloader_->outcomes())
+        EXPECT_TRUE(o.ok()) << o.archive.toStdString();
+    EXPECT_FALSE(exists(kScript));
+    EXPECT_FALSE(exists(QStringLiteral("vr-shrn-24.zip.cmd")));
+}
+
+// The same archive twice in a row: the second must not be saved while the first one's script
+// still reads it or is about to delete it.
+TEST_F(Getfile, TheSameArchiveTwiceUnpacksBothTimes) {
+    serve(kUrl, edzArchive({"shrn-12.edz"}));
+    downloader_->getfile(kUrl, kNode);
+    downloader_->getfile(kUrl, kNode);
+    downloader_->finishScripts();
+    ASSERT_EQ(downloader_->outcomes().size(), 2u);
+    for (const ArchiveOutcome& o : downloader_->outcomes())
+        EXPECT_TRUE(o.ok()) << (o.unpack ? o.unpack->errors.toStdString() : "not run");
+    EXPECT_FALSE(exists(kArchive));
+}
+
+TEST_F(Getfile, AnOlderArchiveOfTheSameNameIsReplaced) {
+    write(kArchive, zip({{QStringLiteral("old.txt"), "old"}}));
+    serve(kUrl, zip({{QStringLiteral("new.txt"), "new"}}));
+    downloader_->getfile(kUrl, kNode);
+    downloader_->finishScripts();
+    EXPECT_EQ(read(QStringLiteral("new.txt")), QByteArray("new"));
+    EXPECT_FALSE(exists(QStringLiteral("old.txt")));
+}
+
+TEST_F(Getfile, ABodyThatIsNoArchiveIsAnUnpackFailure) {
+    serve(kUrl, "<html>not an archive</html>");
+    downloader_->getfile(kUrl, kNode);
+    downloader_->finishScripts();
+    const ArchiveOutcome& outcome = downloader_->outcomes().at(0);
+    EXPECT_TRUE(outcome.transferError.isEmpty());
+    ASSERT_TRUE(outcome.unpack.has_value());
+    EXPECT_FALSE(outcome.unpack->ok);
+    EXPECT_FALSE(exists(kScript));
+}
+
+TEST_F(Getfile, AScriptThatCannotBeWrittenEndsTheCall) {
+    serve(kUrl, edzArchive({"shrn-12.edz"}));
+    ASSERT_TRUE(dir().mkdir(kScript));  // a folder where the script should go
+    try {
+        downloader_->getfile(kUrl, kNode);
+        ADD_FAILURE() << "no error";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.text().contains(kScript)) << e.text().toStdString();
+    }
+    EXPECT_EQ(progress_.position(), 0);
+    // Saved before the script was to be written, and left where it is.
+    EXPECT_TRUE(exists(kArchive));
+}
+
+}  // namespace
+}  // namespace volnor::test
