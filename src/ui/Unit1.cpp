@@ -97,6 +97,10 @@ TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
         IdHTTP1Work(sender, mode, count);
     });
     IdHTTP1->setPump(&TForm1::pumpEvents);
+    downloader_ = std::make_unique<Downloader>(*IdHTTP1, *progress_, dialogs_, shell_,
+                                               ScriptRunner({exeDir_}), &TForm1::pumpEvents);
+    parts_ = std::make_unique<partsdb::PartsMaintenance>(dialogs_, paths_);
+    bindCommands();
 
     guard([this] { FormCreate(); });
 }
@@ -138,7 +142,6 @@ void TForm1::createComponents() {
     N1 = PopupMenu1->addAction(QStringLiteral("Удаление группы"));
     N1->setObjectName(QStringLiteral("N1"));
     N1->setVisible(false);
-    // Bound with the parts-database commands: N1's click runs N1Click.
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
@@ -176,7 +179,8 @@ void TForm1::createComponents() {
         panelButton->setCheckable(true);
         panelButton->setProperty("marked", true);
     }
-    // Bound with the toolbar's commands: ToolButton1Click to ToolButton7Click.
+    // ToolButton1Click, 2, 3, 5 and 6 (the web site, the full archive, the e-mail and the two
+    // panels) are bound in bindCommands() when they exist.
     ToolBar1->resize(ToolBar1->sizeHint().width(), ToolBar1->height());
 
     ProgressBar1 = new QProgressBar(this);
@@ -216,6 +220,15 @@ QToolButton* TForm1::addButton(int image, const QString& caption, const QString&
     button->setAutoRaise(true);
     ToolBar1->addWidget(button);
     return button;
+}
+
+void TForm1::bindCommands() {
+    connect(N1, &QAction::triggered, this,
+            [this] { guard([this] { parts_->N1Click(currentNodeText()); }); });
+    connect(ToolButton4, &QToolButton::clicked, this,
+            [this] { guard([this] { parts_->ToolButton4Click(); }); });
+    connect(ToolButton7, &QToolButton::clicked, this,
+            [this] { guard([this] { parts_->ToolButton7Click(); }); });
 }
 
 void TForm1::fillTree() {
@@ -259,17 +272,12 @@ void TForm1::IdHTTP1Work(HttpClient& /*ASender*/, HttpClient::WorkMode /*AWorkMo
 }
 
 void TForm1::TreeView1DblClick() {
-    guard([] {
-        // Bound with the download command: TreeView1DblClick of the current node.
-    });
+    guard([this] { downloader_->download(currentNodeText()); });
 }
 
 void TForm1::TreeView1ContextPopup(const QPoint& pos) {
-    // Bound with the parts-database commands: TreeView1ContextPopup decides whether N1 shows.
-    bool anyVisible = false;
-    for (const QAction* action : PopupMenu1->actions())
-        anyVisible = anyVisible || action->isVisible();
-    if (anyVisible) PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
+    N1->setVisible(parts_->TreeView1ContextPopup(currentNodeText()));
+    if (N1->isVisible()) PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos));
 }
 
 bool TForm1::guard(const std::function<void()>& operation) {

@@ -17,6 +17,8 @@
 #include <optional>
 #include <vector>
 
+#include "download/downloader.h"
+#include "partsdb/maintenance.h"
 #include "platform/paths.h"
 #include "platform/progress.h"
 #include "transfer/http_client.h"
@@ -90,6 +92,8 @@ public:
     // The current node's text; nothing without a current node.
     std::optional<QString> currentNodeText() const;
     Progress& progress() { return *progress_; }
+    // The parts-database commands with ADOConnection1 and ADOQuery1.
+    partsdb::PartsMaintenance& parts() { return *parts_; }
     QString title() const { return title_; }
 
     // What runs while the program blocks on a transfer or a script: repaints and other queued
@@ -129,6 +133,7 @@ private:
     void createComponents();
     QToolButton* addButton(int image, const QString& caption, const QString& tooltip);
     void fillTree();
+    void bindCommands();
     void FormCreate();
     void TreeView1ContextPopup(const QPoint& pos);
 
@@ -138,6 +143,8 @@ private:
     QString exeDir_;
     QString title_;
     std::unique_ptr<BarProgress> progress_;
+    std::unique_ptr<Downloader> downloader_;
+    std::unique_ptr<partsdb::PartsMaintenance> parts_;
 };
 
 }  // namespace volnor::ui

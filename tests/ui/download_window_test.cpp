@@ -1,0 +1,192 @@
+// The download command reached through the window: a double-click on the tree, the real HTTPS
+// server, the real interpreter and 7-Zip, boxes and folder openings recorded.
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QUrl>
+#include <memory>
+
+#include "catalogue/catalogue.h"
+#include "download/program_dir.h"
+#include "support/recorders.h"
+#include "support/servers.h"
+#include "ui/Unit1.h"
+
+namespace volnor::test {
+namespace {
+
+using ui::TForm1;
+
+const QString kDone = QStringLiteral("Загрузка завершена!");
+
+// The archive's EDZ files are named after it, so that each can be told apart in a folder.
+QStringList edzOf(const QString& url) {
+    const QString stem = catalogue::shortweb(url).chopped(4);
+    return {stem + QStringLiteral("-a.edz"), stem + QStringLiteral("-b.EDZ")};
+}
+
+class DoubleClick : public ProgramDirTest {
+protected:
+    void SetUp() override {
+        ProgramDirTest::SetUp();
+        ASSERT_TRUE(web_.isValid() && drive_.isValid());
+        ASSERT_TRUE(
+            QFile::link(QStringLiteral(VOLNOR_BIN_DIR "/cmd"), path(QStringLiteral("cmd"))));
+        server_ = std::make_unique<HttpsServer>(web_.path());
+        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), dir().path(),
+                                         server_->connectTo());
+        form_->show();
+        dialogs_.shown.clear();
+    }
+    void TearDown() override {
+        form_.reset();
+        ProgramDirTest::TearDown();
+    }
+
+    void serve(const QString& url) {
+        QList<ZipEntry> entries;
+        for (const QString& name : edzOf(url)) entries.append({name, name.toUtf8()});
+        entries.append({QStringLiteral("readme.txt"), "readme"});
+        const QString file = web_.path() + QUrl(url).path();
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(zip(entries));
+    }
+
+    QTreeWidgetItem* item(const QString& text) const {
+        const auto found = form_->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+
+    // A double-click low in the tree, below its rows: the command takes the current node,
+    // wherever the click falls.
+    void doubleClick() {
+        QWidget* viewport = form_->TreeView1->viewport();
+        const QPointF at(viewport->width() - 5, viewport->height() - 5);
+        QMouseEvent event(QEvent::MouseButtonDblClick, at, viewport->mapToGlobal(at),
+                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &event);
+    }
+
+    QStringList requestedPaths() const {
+        QStringList out;
+        for (const RecordedRequest& r : server_->requests()) out << r.path;
+        return out;
+    }
+
+    QTemporaryDir web_;
+    QTemporaryDir drive_;
+    std::unique_ptr<HttpsServer> server_;
+    RecordingDialogs dialogs_;
+    RecordingShell shell_;
+    std::unique_ptr<TForm1> form_;
+};
+
+// A leaf with an entry of its own that is no key of the group table.
+catalogue::Entry plainLeaf() {
+    QStringList menulist;
+    catalogue::menuload(menulist);
+    for (const QString& line : menulist) {
+        const catalogue::Entry e = catalogue::splitEntry(line);
+        bool isGroupKey = false;
+        for (const auto& row : catalogue::grouplist())
+            isGroupKey = isGroupKey || catalogue::sameText(row.key, e.namepro);
+        if (!isGroupKey) return e;
+    }
+    return {};
+}
+
+// The group row with the most archives.
+catalogue::GroupRow largestGroup() {
+    catalogue::GroupRow best;
+    for (const auto& row : catalogue::grouplist())
+        if (row.urls.size() > best.urls.size()) best = row;
+    return best;
+}
+
+TEST_F(DoubleClick, OnALeafLeavesItsEdzFilesInTheLeafsFolderAndOpensIt) {
+    const catalogue::Entry leaf = plainLeaf();
+    ASSERT_FALSE(leaf.namepro.isEmpty());
+    serve(leaf.webpro);
+    form_->TreeView1->setCurrentItem(item(leaf.namepro));
+
+    doubleClick();
+
+    EXPECT_EQ(requestedPaths(), QStringList{QUrl(leaf.webpro).path()});
+    for (const QString& edz : edzOf(leaf.webpro))
+        EXPECT_TRUE(exists(leaf.namepro + QLatin1Char('/') + edz)) << edz.toStdString();
+    EXPECT_FALSE(exists(leaf.shortweb));
+    EXPECT_TRUE(exists(QStringLiteral("readme.txt")));
+    ASSERT_EQ(dialogs_.shown.size(), 1u) << dialogs_.texts().join('\n').toStdString();
+    EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Confirm);
+    EXPECT_EQ(dialogs_.shown[0].text, kDone);
+    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+    EXPECT_EQ(form_->ProgressBar1->value(), 0);
+}
+
+TEST_F(DoubleClick, OnAGroupGathersEveryArchiveInTheGroupsFolderInRowOrder) {
+    const catalogue::GroupRow group = largestGroup();
+    ASSERT_FALSE(group.urls.isEmpty());
+    QStringList expected;
+    for (const QString& url : group.urls) {
+        serve(url);
+        expected << QUrl(url).path();
+    }
+    form_->TreeView1->setCurrentItem(item(group.key));
+
+    doubleClick();
+
+    // A group key that is also a leaf's title is fetched on the entry pass first.
+    QStringList asked = requestedPaths();
+    if (asked.size() > expected.size()) asked = asked.mid(asked.size() - expected.size());
+    EXPECT_EQ(asked, expected);
+    for (const QString& url : group.urls)
+        for (const QString& edz : edzOf(url))
+            EXPECT_TRUE(exists(group.key + QLatin1Char('/') + edz)) << edz.toStdString();
+    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
+    EXPECT_EQ(shell_.opened, QStringList{path(group.key)});
+}
+
+TEST_F(DoubleClick, WithSeveralNodesSelectedOnlyTheCurrentOneCounts) {
+    const catalogue::Entry leaf = plainLeaf();
+    const catalogue::GroupRow group = largestGroup();
+    serve(leaf.webpro);
+    QTreeWidget* tree = form_->TreeView1;
+    item(group.key)->setSelected(true);
+    tree->setCurrentItem(item(leaf.namepro), 0, QItemSelectionModel::Select);
+    ASSERT_EQ(tree->selectedItems().size(), 2);
+
+    doubleClick();
+
+    EXPECT_EQ(requestedPaths(), QStringList{QUrl(leaf.webpro).path()});
+    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
+    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+}
+
+TEST_F(DoubleClick, AFailedArchiveIsReportedAsAWarningNotAsDone) {
+    const catalogue::Entry leaf = plainLeaf();  // nothing served: the server answers 404
+    form_->TreeView1->setCurrentItem(item(leaf.namepro));
+
+    doubleClick();
+
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning);
+    EXPECT_TRUE(dialogs_.shown[0].text.contains(leaf.shortweb))
+        << dialogs_.shown[0].text.toStdString();
+    EXPECT_FALSE(dialogs_.texts().contains(kDone));
+    // The entry pass made the leaf's folder before the transfer: it is still opened.
+    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+}
+
+TEST_F(DoubleClick, WithoutACurrentNodeDoesNothing) {
+    ASSERT_EQ(form_->TreeView1->currentItem(), nullptr);
+    doubleClick();
+    EXPECT_TRUE(requestedPaths().isEmpty());
+    EXPECT_TRUE(dialogs_.shown.empty());
+    EXPECT_TRUE(shell_.opened.isEmpty());
+}
+
+}  // namespace
+}  // namespace volnor::test
