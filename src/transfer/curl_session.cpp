@@ -48,6 +48,7 @@ QString CurlSession::errorText(CURLcode code) const {
 CURLcode CurlSession::perform(const Pump& pump) {
     errorBuffer_[0] = '\0';
     callbackError_ = nullptr;
+    keepsConnection_ = false;
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return CURLE_FAILED_INIT;
     struct Detach {
         CURLM* multi;
@@ -65,6 +66,11 @@ CURLcode CurlSession::perform(const Pump& pump) {
             while (CURLMsg* msg = curl_multi_info_read(multi_, &left))
                 if (msg->msg == CURLMSG_DONE && msg->easy_handle == easy_)
                     result = msg->data.result;
+            // curl names the kept connection only while the handle is in the multi handle.
+            curl_socket_t socket = CURL_SOCKET_BAD;
+            keepsConnection_ =
+                curl_easy_getinfo(easy_, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK &&
+                socket != CURL_SOCKET_BAD;
             return result;
         }
         if (pump) pump();

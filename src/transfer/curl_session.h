@@ -39,12 +39,15 @@ public:
     // then aborts the transfer) and rethrown here; so is one thrown by the pump.
     CURLcode perform(const Pump& pump);
     void keep(std::exception_ptr error) { callbackError_ = std::move(error); }
+    // Whether curl kept the last transfer's connection open for the next one.
+    bool keepsConnection() const { return keepsConnection_; }
 
 private:
     CURLM* multi_ = nullptr;
     CURL* easy_ = nullptr;
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     std::exception_ptr callbackError_;
+    bool keepsConnection_ = false;
 };
 
 }  // namespace volnor::transfer
