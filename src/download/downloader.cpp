@@ -134,21 +134,30 @@ void Downloader::arrange(const QString& nodeText) {
 }
 
 void Downloader::report(const QString& nodeText) {
-    QStringList failures;
+    QStringList notFetched;
+    QStringList notUnpacked;
     for (const ArchiveOutcome& o : outcomes_) {
         QString line;
-        if (!o.transferError.isEmpty())
-            line = QStringLiteral("• %1: не удалось скачать (%2)").arg(o.archive, o.transferError);
-        else if (!o.ok())
-            line = QStringLiteral("• %1: не удалось распаковать").arg(o.archive);
-        if (!line.isEmpty() && !failures.contains(line)) failures << line;
+        if (!o.transferError.isEmpty()) {
+            line = QStringLiteral("  %1 (%2)").arg(o.archive, o.transferError);
+            if (!notFetched.contains(line)) notFetched << line;
+        } else if (!o.ok()) {
+            line = QStringLiteral("  %1").arg(o.archive);
+            if (!notUnpacked.contains(line)) notUnpacked << line;
+        }
     }
-    if (failures.isEmpty()) {
+    if (notFetched.isEmpty() && notUnpacked.isEmpty()) {
         dialogs_.confirm(kDone);
     } else {
-        dialogs_.warning(QStringLiteral("Загрузка завершена с ошибками. Не получены архивы:\n%1\n\n"
-                                        "Проверьте подключение к Интернету и повторите загрузку.")
-                             .arg(failures.join(QLatin1Char('\n'))));
+        QString text = QStringLiteral("Загрузка завершена с ошибками.\n");
+        if (!notFetched.isEmpty())
+            text += QStringLiteral("\nНе удалось скачать:\n") + notFetched.join(QLatin1Char('\n')) +
+                    QLatin1Char('\n');
+        if (!notUnpacked.isEmpty())
+            text += QStringLiteral("\nНе удалось распаковать:\n") +
+                    notUnpacked.join(QLatin1Char('\n')) + QLatin1Char('\n');
+        text += QStringLiteral("\nПовторите загрузку позже.");
+        dialogs_.warning(text);
     }
     const QFileInfo folder(nodeText);
     if (folder.isDir()) shell_.open(folder.absoluteFilePath());

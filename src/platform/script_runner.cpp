@@ -65,4 +65,9 @@ std::unique_ptr<RunningScript> ScriptRunner::start(const QString& scriptPath) co
     return std::make_unique<RunningScript>(std::move(process));
 }
 
+bool ScriptRunner::startDetached(const QString& scriptPath) const {
+    return QProcess::startDetached(interpreterPath(), {QFileInfo(scriptPath).absoluteFilePath()},
+                                   QDir::currentPath());
+}
+
 }  // namespace volnor

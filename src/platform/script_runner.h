@@ -48,6 +48,10 @@ public:
     // Never fails by throwing: a script that cannot be started yields a failed result.
     std::unique_ptr<RunningScript> start(const QString& scriptPath) const;
 
+    // Starts the script and forgets it: it goes on after the program has ended. False when
+    // the interpreter could not be started.
+    bool startDetached(const QString& scriptPath) const;
+
     QString interpreterPath() const;
 
 private:

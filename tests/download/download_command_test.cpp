@@ -183,10 +183,10 @@ TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
         QString phrase;
     };
     const Case cases[] = {
-        {"leaf not served", leaf, {}, true, QStringLiteral("не удалось скачать")},
-        {"group not served", row->key, {}, false, QStringLiteral("не удалось скачать")},
+        {"leaf not served", leaf, {}, true, QStringLiteral("Не удалось скачать")},
+        {"group not served", row->key, {}, false, QStringLiteral("Не удалось скачать")},
         {"leaf is no archive", leaf, "<html>moved</html>", true,
-         QStringLiteral("не удалось распаковать")},
+         QStringLiteral("Не удалось распаковать")},
     };
     for (const Case& c : cases) {
         dialogs_.shown.clear();
@@ -205,6 +205,8 @@ TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
         EXPECT_TRUE(text.contains(catalogue::shortweb(urls.first())))
             << c.what << text.toStdString();
         EXPECT_TRUE(text.contains(c.phrase)) << c.what << text.toStdString();
+        // A transfer failure is not reported a second time as the unpack it made fail.
+        EXPECT_EQ(text.count(QStringLiteral("Не удалось")), 1) << c.what << text.toStdString();
         EXPECT_EQ(QFileInfo(path(c.node)).isDir(), c.folderExists) << c.what;
         EXPECT_EQ(shell_.opened, c.folderExists ? QStringList{folderOf(c.node)} : QStringList())
             << c.what;

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QThread>
 
 #include "download/program_dir.h"
 #include "download/script_file.h"
@@ -43,6 +44,17 @@ TEST_F(ScriptRunnerTest, DroppingTheHandleDoesNotCutTheScriptShort) {
     writeScript(path(QStringLiteral("s.cmd")), {"sh -c \"sleep 0.2\"", "del go"});
     runner().start(path(QStringLiteral("s.cmd"))).reset();
     EXPECT_FALSE(exists(QStringLiteral("go")));
+}
+
+TEST_F(ScriptRunnerTest, ADetachedScriptRunsWithoutBeingWaitedFor) {
+    writeScript(path(QStringLiteral("s.cmd")), {kWaitForGo});
+    ASSERT_TRUE(runner().startDetached(path(QStringLiteral("s.cmd"))));
+    EXPECT_FALSE(exists(QStringLiteral("done")));
+    write(QStringLiteral("go"), "");
+    for (int i = 0; i < 2000 && !exists(QStringLiteral("done")); ++i) QThread::msleep(10);
+    EXPECT_TRUE(exists(QStringLiteral("done")));
+    EXPECT_FALSE(ScriptRunner({path(QStringLiteral("no-such-folder"))})
+                     .startDetached(path(QStringLiteral("s.cmd"))));
 }
 
 TEST_F(ScriptRunnerTest, AMissingInterpreterGivesAFailedResultWithAText) {
