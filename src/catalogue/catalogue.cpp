@@ -29,4 +29,18 @@ bool sameText(const QString& a, const QString& b) {
     return a.size() == b.size() && QStringView(a).compare(QStringView(b), Qt::CaseSensitive) == 0;
 }
 
+std::optional<Entry> findEntry(const QStringList& menulist, const QString& text) {
+    for (const QString& line : menulist) {
+        Entry e = splitEntry(line);
+        if (sameText(e.namepro, text)) return e;
+    }
+    return std::nullopt;
+}
+
+const GroupRow* findRow(const QString& text) {
+    for (const GroupRow& row : grouplist())
+        if (sameText(row.key, text)) return &row;
+    return nullptr;
+}
+
 }  // namespace volnor::catalogue

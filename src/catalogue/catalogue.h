@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <QStringList>
+#include <optional>
 #include <vector>
 
 namespace volnor::catalogue {
@@ -41,5 +42,10 @@ QString shortweb(const QString& webpro);
 
 // Node texts and table keys are compared exactly: same length, same UTF-16 code units.
 bool sameText(const QString& a, const QString& b);
+
+// Lookup by node text, in table order (titles and keys are unique). A text that is both a title and
+// a key matches in both: the download fetches the entry's archive first, then the row's.
+std::optional<Entry> findEntry(const QStringList& menulist, const QString& text);
+const GroupRow* findRow(const QString& text);  // nullptr when no key matches
 
 }  // namespace volnor::catalogue
