@@ -178,4 +178,5 @@ TEST(GroupTable, ThreeNestedRowsDepartFromTheTree) {
     QStringList once = replaced(outer.urls, shared, replacedLeaf);
     for (const QString& url : twice) once.removeAt(once.lastIndexOf(url));
     EXPECT_EQ(sorted(once), sorted(without(outerExact, extras)));
+    EXPECT_EQ(findRow(outer.key), &outer);  // the lookup hands on the row, repeats included
 }
