@@ -45,16 +45,24 @@ QString CurlSession::errorText(CURLcode code) const {
     return detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail;
 }
 
+QString CurlSession::busyText(const QString& url) {
+    return QStringLiteral("Another transfer of this client is still running: %1").arg(url);
+}
+
 CURLcode CurlSession::perform(const Pump& pump) {
+    if (busy_) return CURLE_RECURSIVE_API_CALL;
     errorBuffer_[0] = '\0';
     callbackError_ = nullptr;
     keepsConnection_ = false;
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK) return CURLE_FAILED_INIT;
+    busy_ = true;
     struct Detach {
-        CURLM* multi;
-        CURL* easy;
-        ~Detach() { curl_multi_remove_handle(multi, easy); }
-    } detach{multi_, easy_};
+        CurlSession* s;
+        ~Detach() {
+            curl_multi_remove_handle(s->multi_, s->easy_);
+            s->busy_ = false;
+        }
+    } detach{this};
 
     CURLcode result = CURLE_OK;
     for (;;) {

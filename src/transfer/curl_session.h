@@ -41,6 +41,10 @@ public:
     void keep(std::exception_ptr error) { callbackError_ = std::move(error); }
     // Whether curl kept the last transfer's connection open for the next one.
     bool keepsConnection() const { return keepsConnection_; }
+    // True while perform() runs. A pump that processes events could otherwise start a second
+    // transfer on the same handle, which would end the first one and report its part as whole.
+    bool busy() const { return busy_; }
+    static QString busyText(const QString& url);
 
 private:
     CURLM* multi_ = nullptr;
@@ -48,6 +52,7 @@ private:
     char errorBuffer_[CURL_ERROR_SIZE] = {};
     std::exception_ptr callbackError_;
     bool keepsConnection_ = false;
+    bool busy_ = false;
 };
 
 }  // namespace volnor::transfer

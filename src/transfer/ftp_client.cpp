@@ -86,14 +86,18 @@ void FtpClient::setPump(Pump pump) { d_->pump = std::move(pump); }
 
 bool FtpClient::Connected() const { return d_->connected && d_->session->keepsConnection(); }
 
-void FtpClient::Disconnect() { d_->open(); }
+void FtpClient::Disconnect() {
+    if (d_->session->busy()) throw FtpConnectError(transfer::CurlSession::busyText(serverUrl({})));
+    d_->open();
+}
 
 void FtpClient::Connect() {
+    const QString url = serverUrl(QString());
+    if (d_->session->busy()) throw FtpConnectError(transfer::CurlSession::busyText(url));
     CURL* h = d_->session->easy();
     // A request for the root without a body: connect, greeting, log-in, and nothing else.
     curl_easy_setopt(h, CURLOPT_NOBODY, 1L);
     curl_easy_setopt(h, CURLOPT_RESUME_FROM_LARGE, curl_off_t{0});
-    const QString url = serverUrl(QString());
     const CURLcode code = d_->perform(url);
     if (code != CURLE_OK)
         throw FtpConnectError(QStringLiteral("%1: %2").arg(d_->session->errorText(code), url));
@@ -104,6 +108,7 @@ void FtpClient::Get(const QString& remotePath, const QString& localPath, bool ov
                     bool resume) {
     QFile file(localPath);
     const QString url = serverUrl(remotePath);
+    if (d_->session->busy()) throw FtpGetError(transfer::CurlSession::busyText(url));
     if (file.exists()) {
         if (overwrite) {
             if (!file.remove())

@@ -77,8 +77,13 @@ QString HttpClient::userAgent() const { return d_->userAgent; }
 void HttpClient::setOnWork(WorkHandler handler) { d_->onWork = std::move(handler); }
 void HttpClient::setPump(Pump pump) { d_->pump = std::move(pump); }
 void HttpClient::setStallTimeout(std::chrono::milliseconds timeout) { d_->stallTimeout = timeout; }
+void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
+    curl_easy_setopt(d_->session.easy(), CURLOPT_CONNECTTIMEOUT_MS,
+                     static_cast<long>(timeout.count()));
+}
 
 void HttpClient::Get(const QString& url, QByteArray& buffer) {
+    if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
     buffer.clear();
     CURL* h = d_->session.easy();
     const QByteArray encodedUrl = url.toUtf8();

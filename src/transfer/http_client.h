@@ -45,6 +45,8 @@ public:
     void setPump(Pump pump);
     // For tests: a shorter stall limit.
     void setStallTimeout(std::chrono::milliseconds timeout);
+    // For tests: a shorter limit for the connection and the TLS handshake.
+    void setConnectTimeout(std::chrono::milliseconds timeout);
 
     void Get(const QString& url, QByteArray& buffer);
 

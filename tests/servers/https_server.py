@@ -64,6 +64,20 @@ def make_certificate(folder, kind):
     return os.path.join(folder, cert), os.path.join(folder, key)
 
 
+def hold(connection, lifetime):
+    """Keeps the connection open without a byte until the client gives up or we are stopped."""
+    deadline = time.monotonic() + lifetime
+    connection.settimeout(0.2)
+    while time.monotonic() < deadline:
+        try:
+            if connection.recv(1) == b"":
+                break
+        except (socket.timeout, ssl.SSLWantReadError):
+            continue
+        except OSError:
+            break
+
+
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
 
@@ -136,17 +150,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.serve_file(path.lstrip("/"))
 
     def hold(self):
-        # Keep the connection open without a byte until the client gives up or we are stopped.
-        deadline = time.monotonic() + self.server.lifetime
-        self.connection.settimeout(0.2)
-        while time.monotonic() < deadline:
-            try:
-                if self.connection.recv(1) == b"":
-                    break
-            except (socket.timeout, ssl.SSLWantReadError):
-                continue
-            except OSError:
-                break
+        hold(self.connection, self.server.lifetime)
         self.close_connection = True
 
     def serve_file(self, relative):
@@ -167,6 +171,9 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
 
     def finish_request(self, request, client_address):
+        if self.silent:
+            hold(request, self.lifetime)
+            return
         # The handshake runs in the connection's own thread, so a stuck client blocks no other.
         request.settimeout(30)
         try:
@@ -187,7 +194,8 @@ def main():
     parser.add_argument("--record", required=True, help="file the requests are appended to")
     parser.add_argument("--cert", choices=["selfsigned", "expired", "wrongname"],
                         default="selfsigned")
-    parser.add_argument("--tls", choices=["1.2", "1.3", "any"], default="any")
+    # silent: accepts connections and never answers, not even the TLS handshake
+    parser.add_argument("--tls", choices=["1.2", "1.3", "any", "silent"], default="any")
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
 
@@ -207,6 +215,7 @@ def main():
     server.record_file = args.record
     server.record_lock = threading.Lock()
     server.lifetime = args.lifetime
+    server.silent = args.tls == "silent"
     print(server.server_address[1], flush=True)
     server.serve_forever(poll_interval=0.2)
 

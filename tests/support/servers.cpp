@@ -72,6 +72,7 @@ HttpsServer::HttpsServer(const QString& root, Cert cert, Tls tls)
                 QStringLiteral("--tls"),
                 tls == Tls::V1_2Only   ? QStringLiteral("1.2")
                 : tls == Tls::V1_3Only ? QStringLiteral("1.3")
+                : tls == Tls::Silent   ? QStringLiteral("silent")
                                        : QStringLiteral("any")}) {}
 
 QStringList HttpsServer::connectTo() const {

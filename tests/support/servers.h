@@ -46,7 +46,12 @@ struct RecordedRequest {
 class HttpsServer {
 public:
     enum class Cert { SelfSigned, Expired, WrongName };
-    enum class Tls { Any, V1_2Only, V1_3Only };
+    enum class Tls {
+        Any,
+        V1_2Only,
+        V1_3Only,
+        Silent,  // accepts connections and never answers, not even the TLS handshake
+    };
 
     // root: the folder whose files are served ("/f/1234/a.zip" is root/f/1234/a.zip).
     explicit HttpsServer(const QString& root, Cert cert = Cert::SelfSigned, Tls tls = Tls::Any);
