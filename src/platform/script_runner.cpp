@@ -60,6 +60,8 @@ std::unique_ptr<RunningScript> ScriptRunner::start(const QString& scriptPath) co
     process->setWorkingDirectory(QDir::currentPath());
     // The tools' listings are of no use to anyone; the reasons of failed lines are kept.
     process->setStandardOutputFile(QProcess::nullDevice());
+    // Nobody answers a question from a script: a tool that asks gets end of input at once.
+    process->setStandardInputFile(QProcess::nullDevice());
     process->start();
     process->waitForStarted(-1);
     return std::make_unique<RunningScript>(std::move(process));

@@ -90,6 +90,16 @@ TEST_F(Interpreter, RunsAProgramByNameWithNativeArguments) {
     EXPECT_EQ(read(QStringLiteral("args.txt")), QByteArray("x\n-r\n../a.zip\n-o../\n-y\n"));
 }
 
+// The update scripts name the program "VOLNOR_Eplan_DB.exe"; here it has no extension.
+TEST_F(Interpreter, AnExeNameStandsForTheExecutableWithoutIt) {
+    tool(QStringLiteral("mark"), "touch marked");
+    tool(QStringLiteral("old-program"), "exit 0");
+    const auto result = run({"start mark.exe", "del old-program.exe"});
+    EXPECT_TRUE(result.ok) << result.errors.toStdString();
+    EXPECT_TRUE(eventually([&] { return exists(QStringLiteral("marked")); }));
+    EXPECT_FALSE(exists(QStringLiteral("old-program")));
+}
+
 TEST_F(Interpreter, StartDoesNotWaitForTheProgram) {
     // The started program waits for a file that appears only after the script has ended.
     const auto result =
