@@ -27,7 +27,9 @@ public:
     static const QString kUserAgent;
     static const QString kAccept;
     static constexpr int kMaxRedirects = 15;
+    // Opening the connection, TLS handshake included.
     static constexpr std::chrono::milliseconds kConnectTimeout{10000};
+    // No data for this long fails the transfer (counted in whole seconds).
     static constexpr std::chrono::milliseconds kStallTimeout{30000};
 
     // connectTo: curl connect-to entries ("HOST:PORT:ADDR:PORT"), the build's list in the product.
