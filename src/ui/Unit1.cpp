@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFont>
+#include <QFontMetrics>
+#include <QLayout>
 #include <QPalette>
+#include <algorithm>
 
 #include "buildconfig.h"
 #include "catalogue/catalogue.h"
@@ -174,6 +177,7 @@ void TForm1::createComponents() {
     ToolButton5->setObjectName(QStringLiteral("ToolButton5"));
     ToolButton6->setObjectName(QStringLiteral("ToolButton6"));
     ToolButton7->setObjectName(QStringLiteral("ToolButton7"));
+    // The one button without automatic size; its caption fills it edge to edge.
     ToolButton6->setFixedWidth(131);
     for (QToolButton* panelButton : {ToolButton3, ToolButton6}) {
         panelButton->setCheckable(true);
@@ -181,7 +185,10 @@ void TForm1::createComponents() {
     }
     // ToolButton1Click, 2, 3, 5 and 6 (the web site, the full archive, the e-mail and the two
     // panels) are bound in bindCommands() when they exist.
-    ToolBar1->resize(ToolBar1->sizeHint().width(), ToolBar1->height());
+    // The bar sizes itself to its buttons and its edges.
+    ToolBar1->layout()->setContentsMargins(0, 0, 0, 0);
+    ToolBar1->layout()->setSpacing(0);
+    ToolBar1->resize(ToolBar1->sizeHint());
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
@@ -211,12 +218,17 @@ void TForm1::createComponents() {
 
 QToolButton* TForm1::addButton(int image, const QString& caption, const QString& tooltip) {
     auto* button = new QToolButton(ToolBar1);
+    // Set on the button itself: under a style sheet a tool button does not inherit its bar's font.
+    button->setFont(ToolBar1->font());
     button->setIcon(ImageList1.at(image));
     button->setText(caption);
     button->setToolTip(tooltip);
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     button->setIconSize(QSize(32, 32));
-    button->setFixedHeight(56);
+    // Automatic size: as wide as the caption with a blank either side, and the button's frame.
+    const QFontMetrics metrics(button->font());
+    const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
+    button->setFixedSize(std::max(32, metrics.horizontalAdvance(caption)) + 2 * blank + 3, 56);
     button->setAutoRaise(true);
     ToolBar1->addWidget(button);
     return button;

@@ -23,16 +23,23 @@ using volnor::test::RecordingShell;
 using volnor::test::ShownBox;
 using volnor::ui::TForm1;
 
-// A window over a temporary drive and executable's directory.
+// A window over a temporary drive and executable's directory, under the program's style.
 class Window : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(drive.isValid() && exeDir.isValid()); }
+    void SetUp() override {
+        ASSERT_TRUE(drive.isValid() && exeDir.isValid());
+        sheet = qApp->styleSheet();
+        ASSERT_TRUE(volnor::ui::TrySetStyle(QString::fromLatin1(volnor::ui::kStyleName), dialogs,
+                                            QStringLiteral("T")));
+    }
+    void TearDown() override { qApp->setStyleSheet(sheet); }
 
     std::unique_ptr<TForm1> open() {
         return std::make_unique<TForm1>(dialogs, shell, WinPaths(drive.path()), exeDir.path(),
                                         QStringList{});
     }
 
+    QString sheet;
     QTemporaryDir drive;
     QTemporaryDir exeDir;
     RecordingDialogs dialogs;
@@ -155,6 +162,7 @@ TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
         {form.get(), "Tahoma", 11},
         {form->TreeView1, "Times New Roman", 15},
         {form->ToolBar1, "Times New Roman", 15},
+        {form->ToolButton2, "Times New Roman", 15},
         {form->Memo1, "Tahoma", 16},
         {form->Frame21->Memo1, "Times New Roman", 15},
     };
@@ -208,6 +216,13 @@ TEST_F(Window, ToolbarButtonsCarryTheirCaptionsTooltipsAndImages) {
         left = b.button->x();
     }
     EXPECT_EQ(form->ToolButton6->width(), 131);
+    // The bar sizes itself to its buttons, and they fit beside the logo and above the tree.
+    EXPECT_EQ(form->ToolBar1->pos(), QPoint(16, 8));
+    EXPECT_LT(form->ToolBar1->geometry().right(), form->Image1->x());
+    EXPECT_LT(form->ToolBar1->geometry().bottom(), form->TreeView1->y());
+    for (const auto& b : buttons)
+        EXPECT_GE(b.button->width(), b.button->fontMetrics().horizontalAdvance(b.caption))
+            << b.caption.toStdString();
     EXPECT_TRUE(form->ToolButton3->isCheckable() && !form->ToolButton3->isChecked());
     EXPECT_TRUE(form->ToolButton6->isCheckable() && !form->ToolButton6->isChecked());
 
