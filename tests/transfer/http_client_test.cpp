@@ -161,6 +161,17 @@ TEST_F(HttpClientTest, EveryRequestCarriesTheSetHeadersAndNothingElse) {
     EXPECT_EQ(requests.front().clientPort, requests.back().clientPort);
 }
 
+TEST_F(HttpClientTest, TakesNoProxyFromTheEnvironment) {
+    HttpsServer server(root_.path());
+    // A proxy there would refuse every connection.
+    const char* names[] = {"https_proxy", "HTTPS_PROXY", "all_proxy", "ALL_PROXY"};
+    for (const char* name : names) qputenv(name, "http://127.0.0.1:9");
+    QByteArray buffer;
+    EXPECT_NO_THROW(startedClient(server)->Get(HttpsServer::url("/a.bin"), buffer));
+    for (const char* name : names) qunsetenv(name);
+    EXPECT_EQ(buffer, sampleBody());
+}
+
 TEST_F(HttpClientTest, ReportsEachBlockAndTheCountsAddUpToTheBody) {
     HttpsServer server(root_.path());
     auto client = startedClient(server);
