@@ -1,5 +1,6 @@
 #include "transfer/curl_session.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace volnor::transfer {
@@ -15,6 +16,16 @@ Slist makeSlist(const QStringList& items) {
         list = grown;
     }
     return Slist(list);
+}
+
+long wholeSeconds(std::chrono::milliseconds limit) {
+    return std::max<long>(
+        1, static_cast<long>(std::chrono::ceil<std::chrono::seconds>(limit).count()));
+}
+
+void setStallLimit(CURL* easy, std::chrono::milliseconds limit) {
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, wholeSeconds(limit));
 }
 
 CurlSession::CurlSession() {

@@ -6,6 +6,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <exception>
 #include <memory>
 
@@ -19,6 +20,12 @@ struct SlistFree {
 using Slist = std::unique_ptr<curl_slist, SlistFree>;
 
 Slist makeSlist(const QStringList& items);
+
+// For curl options in whole seconds: the limit rounded up, at least one second.
+long wholeSeconds(std::chrono::milliseconds limit);
+// A stall: less than one byte a second for the whole limit. curl averages the speed over the
+// last few seconds, so after a burst of data the failure can come a few seconds late.
+void setStallLimit(CURL* easy, std::chrono::milliseconds limit);
 
 class CurlSession {
 public:

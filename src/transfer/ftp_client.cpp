@@ -49,13 +49,9 @@ struct FtpClient::Impl {
         curl_easy_setopt(h, CURLOPT_FTP_FILEMETHOD, long{CURLFTPMETHOD_NOCWD});
         curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, ms(kConnectTimeout));
         // Whole seconds only in this libcurl.
-        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT,
-                         static_cast<long>((kReplyTimeout.count() + 999) / 1000));
+        curl_easy_setopt(h, CURLOPT_SERVER_RESPONSE_TIMEOUT, transfer::wholeSeconds(kReplyTimeout));
         curl_easy_setopt(h, CURLOPT_ACCEPTTIMEOUT_MS, ms(kListenTimeout));
-        // A stall is less than one byte a second for the whole limit; whole seconds again.
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME,
-                         static_cast<long>((kTransferTimeout.count() + 999) / 1000));
+        transfer::setStallLimit(h, kTransferTimeout);
         curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::write);
         curl_easy_setopt(h, CURLOPT_WRITEDATA, this);
         connected = false;

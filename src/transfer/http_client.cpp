@@ -1,7 +1,5 @@
 #include "transfer/http_client.h"
 
-#include <algorithm>
-
 #include "platform/error.h"
 #include "transfer/curl_session.h"
 
@@ -21,7 +19,6 @@ struct HttpClient::Impl {
     transfer::Slist headers;
     bool handleRedirects = false;
     QString userAgent = kStoredUserAgent;
-    std::chrono::milliseconds stallTimeout = kStallTimeout;
     WorkHandler onWork;
     Pump pump;
     QByteArray* buffer = nullptr;
@@ -61,7 +58,8 @@ HttpClient::HttpClient(QStringList connectTo) : d_(std::make_unique<Impl>()) {
     curl_easy_setopt(h, CURLOPT_CONNECT_TO, d_->connectTo.get());
     // The cookie engine without a file: cookies live in memory for the client's life.
     curl_easy_setopt(h, CURLOPT_COOKIEFILE, "");
-    curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(kConnectTimeout.count()));
+    setConnectTimeout(kConnectTimeout);
+    setStallTimeout(kStallTimeout);
     // Fail on 4xx/5xx before the error page's body is taken as data.
     curl_easy_setopt(h, CURLOPT_FAILONERROR, 1L);
     curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &Impl::write);
@@ -76,7 +74,9 @@ void HttpClient::setUserAgent(const QString& userAgent) { d_->userAgent = userAg
 QString HttpClient::userAgent() const { return d_->userAgent; }
 void HttpClient::setOnWork(WorkHandler handler) { d_->onWork = std::move(handler); }
 void HttpClient::setPump(Pump pump) { d_->pump = std::move(pump); }
-void HttpClient::setStallTimeout(std::chrono::milliseconds timeout) { d_->stallTimeout = timeout; }
+void HttpClient::setStallTimeout(std::chrono::milliseconds timeout) {
+    transfer::setStallLimit(d_->session.easy(), timeout);
+}
 void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
     curl_easy_setopt(d_->session.easy(), CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(timeout.count()));
@@ -90,11 +90,6 @@ void HttpClient::Get(const QString& url, QByteArray& buffer) {
     curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData());
     curl_easy_setopt(h, CURLOPT_USERAGENT, d_->userAgent.toUtf8().constData());
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, d_->handleRedirects ? 1L : 0L);
-    // A stall is less than one byte a second for the whole limit; curl counts in seconds.
-    const long stallSeconds =
-        std::max<long>(1, static_cast<long>((d_->stallTimeout.count() + 999) / 1000));
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, stallSeconds);
     d_->buffer = &buffer;
     struct Release {
         Impl* d;
