@@ -4,6 +4,7 @@
 # double-clicks the first group of the catalogue, waits for the download's message box, saves
 # docs/screenshot.png and lists the folder the EDZ files landed in.
 set -euo pipefail
+shopt -s extglob
 cd "$(dirname "$0")/.."
 repo="$(pwd)"
 https_port=18443
@@ -22,15 +23,14 @@ cp -a build-demo/bin/. "$prog/"
 printf '[Eplan]\r\nDATEUPDATE=%s\r\n' "$config_date" > "$prog/eplan-config_local.ini"
 # Drive C: of the program lies inside the throwaway folder, with a sample parts database.
 export XDG_DATA_HOME="$prog/data"
-export LC_TIME=ru_RU.UTF-8
 drive="$XDG_DATA_HOME/VOLNOR/drive_c"
 mkdir -p "$drive/Users/Public/EPLAN/Data/Элементы"
 "$prog/volnor-sampledb" "$drive/Users/Public/EPLAN/Data/Элементы/ESS_part001.mdb" 2000 \
   --macros "$drive/Users/Public/EPLAN/Data/Макросы/VOLNOR" 40
 
 pids=()
-cleanup() {
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+cleanup() {  # the program first, then the X server, then the demo server
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
 }
 trap cleanup EXIT
 
@@ -41,29 +41,49 @@ for _ in $(seq 100); do grep -q ready "$prog/server.out" 2>/dev/null && break; s
 grep -q ready "$prog/server.out" || { cat "$prog/server.log"; echo "demo server did not start"; exit 1; }
 echo "Demo server on 127.0.0.1: HTTPS $https_port, FTP $ftp_port. Program directory: $prog"
 
+# Dates in the configuration are written in the Russian short date format.
+run_program() { LC_TIME=ru_RU.UTF-8 ./VOLNOR_Eplan_DB "$@"; }
+# The first window of the program whose name matches the glob $1, waiting up to $2 seconds.
+# (xdotool's own name search does not match Cyrillic names.)
+await_window() {
+  local w
+  for _ in $(seq $(($2 * 5))); do
+    for w in $(xdotool search --class VOLNOR_Eplan_DB 2>/dev/null); do
+      # shellcheck disable=SC2053
+      [[ "$(xdotool getwindowname "$w" 2>/dev/null)" == $1 ]] && { echo "$w"; return 0; }
+    done
+    sleep 0.2
+  done
+  echo "no window '$1' after $2 s" >&2
+  return 1
+}
+
 cd "$prog"
 if [ -n "${DISPLAY:-}" ]; then
-  ./VOLNOR_Eplan_DB
+  run_program
   exit 0
 fi
 
-Xvfb :77 -screen 0 1024x768x24 -nolisten tcp > "$prog/xvfb.log" 2>&1 &
+display=77
+while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > "$prog/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=:77
+export DISPLAY=":$display"
 for _ in $(seq 100); do xdotool getdisplaygeometry > /dev/null 2>&1 && break; sleep 0.1; done
 
-./VOLNOR_Eplan_DB > "$prog/program.log" 2>&1 &
+run_program > "$prog/program.log" 2>&1 &
 pids+=($!)
-window="$(timeout 60 xdotool search --sync --onlyvisible --name 'ВОЛНОР: установщик' | head -1)"
+window="$(await_window 'ВОЛНОР: установщик*' 60)"
 sleep 1
 # The first row of the tree (a top-level group): the tree starts at 16, 70 in the window.
 xdotool mousemove --window "$window" 70 81 click --repeat 2 --delay 120 1
-box="$(timeout 300 xdotool search --sync --onlyvisible --name '^(Подтверждение|Предупреждение)$' | head -1)"
+box="$(await_window '@(Подтверждение|Предупреждение)' 300)"
 sleep 1
 mkdir -p "$repo/docs"
-import -window root "$repo/docs/screenshot.png"
+# The screen cut to the main window, with the message box over it.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot.png"
 echo "Message box: $(xdotool getwindowname "$box")"
-xdotool key --window "$box" Return
 echo "Saved $repo/docs/screenshot.png"
 find "$prog" -mindepth 2 -maxdepth 2 -iname '*.edz' -printf '%h\n' | sort -u | while read -r folder; do
   echo "EDZ files in $folder:"
