@@ -1,6 +1,7 @@
 #include "ui/qt_seams.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -35,21 +36,9 @@ void QtDialogs::errorReport(const QString& title, const QString& text) {
 }
 
 std::optional<QString> QtDialogs::chooseFile(const QString& title, const QString& filter) {
-    const QString file = QFileDialog::getOpenFileName(owner_, title, QString(), qtFilter(filter));
+    const QString file = QFileDialog::getOpenFileName(owner_, title, QString(), filter);
     if (file.isEmpty()) return std::nullopt;
     return file;
-}
-
-QString QtDialogs::qtFilter(const QString& filter) {
-    if (!filter.contains(QLatin1Char('|'))) return filter;
-    const QStringList parts = filter.split(QLatin1Char('|'));
-    QStringList out;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString masks = parts[i + 1];
-        masks.replace(QLatin1Char(';'), QLatin1Char(' '));
-        out << QStringLiteral("%1 (%2)").arg(parts[i], masks);
-    }
-    return out.join(QStringLiteral(";;"));
 }
 
 void QtShell::open(const QString& target) {
@@ -60,7 +49,7 @@ void QtShell::open(const QString& target) {
         return;
     }
     const QFileInfo path(paths_.native(target));
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path.absoluteFilePath()));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path.absoluteFilePath())));
 }
 
 }  // namespace volnor::ui

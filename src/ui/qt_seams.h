@@ -19,11 +19,8 @@ public:
     void warning(const QString& text) override;
     void showMessage(const QString& text) override;
     void errorReport(const QString& title, const QString& text) override;
-    // The filter may be given as "Description|*.a;*.b|..." pairs, as the program's data writes it.
+    // The filter in Qt's form: "Description (*.a *.b);;...".
     std::optional<QString> chooseFile(const QString& title, const QString& filter) override;
-
-    // "Access|*.mdb|All|*.*" -> "Access (*.mdb);;All (*.*)"; a filter without "|" stays.
-    static QString qtFilter(const QString& filter);
 
 private:
     QString title_;

@@ -1,0 +1,96 @@
+// The parts-database commands reached through the window: the tree's context menu, N1 and the
+// two toolbar buttons, with a real stand-in database and a temporary drive.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "partsdb/maintenance.h"
+#include "partsdb/removal_table.h"
+#include "partsdb/sampledb.h"
+#include "support/recorders.h"
+#include "ui/Unit1.h"
+
+namespace volnor::test {
+namespace {
+
+using ui::TForm1;
+
+class PartsCommands : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(drive_.isValid() && exeDir_.isValid());
+        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir_.path(),
+                                         QStringList{});
+        form_->show();
+    }
+
+    // A sample database chosen with "путь к базе".
+    void connect() {
+        const QString db = drive_.filePath(QStringLiteral("ESS_part001.mdb"));
+        partsdb::makeSampleDatabase(db, 300);
+        dialogs_.nextFiles.push_back(db);
+        form_->ToolButton7->click();
+    }
+
+    void requestMenu() {
+        QWidget* viewport = form_->TreeView1->viewport();
+        emit form_->TreeView1->customContextMenuRequested(viewport->rect().center());
+    }
+
+    QTreeWidgetItem* firstRemovalNode() const {
+        const QString key = partsdb::removalTable().front().key;
+        const auto found = form_->TreeView1->findItems(key, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : found.first();
+    }
+
+    QTemporaryDir drive_;
+    QTemporaryDir exeDir_;
+    RecordingDialogs dialogs_;
+    RecordingShell shell_;
+    std::unique_ptr<TForm1> form_;
+};
+
+TEST_F(PartsCommands, TheGroupRemovalItemShowsFromTheFirstRequestWithACurrentNodeOn) {
+    requestMenu();
+    EXPECT_FALSE(form_->N1->isVisible());
+    EXPECT_FALSE(form_->PopupMenu1->isVisible());
+
+    form_->TreeView1->setCurrentItem(form_->TreeView1->topLevelItem(0));
+    requestMenu();
+    EXPECT_TRUE(form_->N1->isVisible());
+    EXPECT_TRUE(form_->PopupMenu1->isVisible());
+    form_->PopupMenu1->hide();
+
+    form_->TreeView1->setCurrentItem(nullptr);
+    requestMenu();
+    EXPECT_TRUE(form_->N1->isVisible());
+}
+
+TEST_F(PartsCommands, GroupRemovalBeforeAnyDatabaseEndsInTheErrorReport) {
+    QTreeWidgetItem* node = firstRemovalNode();
+    ASSERT_NE(node, nullptr);
+    form_->TreeView1->setCurrentItem(node);
+    form_->N1->trigger();
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::ErrorReport);
+    EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("ui_partsdb_window_test"));
+    EXPECT_FALSE(dialogs_.shown[0].text.isEmpty());
+}
+
+TEST_F(PartsCommands, ChoosingTheDatabaseThenRemovingAGroupAndEverything) {
+    connect();
+    EXPECT_EQ(dialogs_.texts(), QStringList{partsdb::kConnectedText.toString()});
+    EXPECT_EQ(dialogs_.chooserTitles, QStringList{partsdb::kChooserTitle.toString()});
+
+    form_->TreeView1->setCurrentItem(firstRemovalNode());
+    form_->N1->trigger();
+    form_->ToolButton4->click();
+    EXPECT_EQ(dialogs_.texts(),
+              (QStringList{partsdb::kConnectedText.toString(), partsdb::kRemovedText.toString(),
+                           partsdb::kRemovedText.toString()}));
+}
+
+}  // namespace
+}  // namespace volnor::test
