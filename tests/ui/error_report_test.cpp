@@ -11,7 +11,7 @@ TEST(ApplicationTitle, IsTheFileNameWithoutExtensionInLowerCaseAfterTheFirstChar
         const char* title;
     };
     const Case cases[] = {
-        {"C:\\Program Files\\VOLNOR\\VOLNOR_Eplan_DB.exe", "Volnor_eplan_db"},
+        {"C:/Program Files/VOLNOR/VOLNOR_Eplan_DB.exe", "Volnor_eplan_db"},  // as Qt gives it
         {"/opt/volnor/VOLNOR_Eplan_DB", "Volnor_eplan_db"},
         {"/x/volnor.Setup.EXE", "volnor.setup"},
         {"/x/ВОЛНОР.exe", "Волнор"},
