@@ -108,15 +108,10 @@ void Downloader::download(const std::optional<QString>& currentNode) {
 
     QStringList menulist;
     catalogue::menuload(menulist);
-    for (const QString& line : menulist) {
-        const catalogue::Entry entry = catalogue::splitEntry(line);
-        if (catalogue::sameText(node, entry.namepro))
-            fetch(entry.webpro, node, Folder::BeforeTransfer);
-    }
-    for (const catalogue::GroupRow& row : catalogue::grouplist()) {
-        if (!catalogue::sameText(node, row.key)) continue;
-        for (const QString& url : row.urls) getfile(url, node);
-    }
+    if (const auto entry = catalogue::findEntry(menulist, node))
+        fetch(entry->webpro, node, Folder::BeforeTransfer);
+    if (const catalogue::GroupRow* row = catalogue::findRow(node))
+        for (const QString& url : row->urls) getfile(url, node);
     // The arrangement acts on what the unpacks produced: let the last one end first.
     finishScripts();
     arrange(node);
