@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <functional>
 
+#include "catalogue/catalogue.h"
 #include "partsdb/removal_table.h"
 #include "platform/error.h"
 #include "platform/filesearch.h"
@@ -170,7 +171,7 @@ bool PartsMaintenance::TreeView1ContextPopup(const std::optional<QString>& curre
 void PartsMaintenance::N1Click(const std::optional<QString>& currentNode) {
     if (!currentNode) return;  // nothing is selected: nothing to remove, nothing to compact
     for (const RemovalEntry& entry : removalTable()) {
-        if (entry.key != *currentNode) continue;
+        if (!catalogue::sameText(entry.key, *currentNode)) continue;
         for (const RemovalStep& step : entry.steps) {
             if (step.kind == RemovalStep::Kind::ClearSql)
                 clearsql(step.text);
