@@ -15,6 +15,13 @@ RemovalStep dfile(int count, const char16_t* tokens) {
     return {RemovalStep::Kind::DFile, QString::fromUtf16(tokens), count};
 }
 
+// A group whose removal is its sub-groups' removals, one after the other.
+std::vector<RemovalStep> inSequence(std::initializer_list<std::vector<RemovalStep>> parts) {
+    std::vector<RemovalStep> steps;
+    for (const auto& part : parts) steps.insert(steps.end(), part.begin(), part.end());
+    return steps;
+}
+
 }  // namespace
 
 // Keys are catalogue node texts, character for character. An entry of a sub-group stands before
@@ -24,6 +31,35 @@ RemovalStep dfile(int count, const char16_t* tokens) {
 // contained in all the tokens beneath ("Модульное оборудование...", "Автоматические выключатели
 // модульные", "Низковольтная аппаратура...", "Контакторы и пускатели...").
 const std::vector<RemovalEntry>& removalTable() {
+    // The steps of sub-groups whose group removes them one after the other.
+    // clang-format off
+    const std::vector<RemovalStep> metalBoards =
+        {sql(u"ЩРН-"), sql(u"ЩРВ-"), sql(u"ЩМП-"), sql(u"ЩУ-"), sql(u"ЩУРН-"), sql(u"ЩЭ-"),
+         sql(u"ЩО-"), sql(u"ШМР-"), dfile(8, u"SHRN;SHRV;SHMP;SHU_;SHURN;SHE_;SHO_;SHMR;")};
+    const std::vector<RemovalStep> plasticBoxes =
+        {sql(u"КМПн"), sql(u"ЩРП-"), sql(u"КРП-"), sql(u"КМР-"), sql(u"КПК-"), sql(u"БГП-"),
+         dfile(6, u"KMPN;SHRP;KRP_;KMR_;KPK_;BGP_;")};
+    const std::vector<RemovalStep> metalTrays =
+        {sql(u"ЛМП-"), sql(u"ЛМН-"), sql(u"ЛЛ-"), sql(u"ЛПР-"), sql(u"КЛ-"), sql(u"СЛ-"),
+         sql(u"К1150"), sql(u"К1152"), dfile(8, u"LMP_;LMN_;LL_;LPR_;KL_;SL_;K1150;K1152;")};
+    const std::vector<RemovalStep> pvcDucts =
+        {sql(u"КК-"), sql(u"ККМ-"), sql(u"КНП-"), sql(u"ПЛК-"), sql(u"ТГ-"), sql(u"ТЖ-"),
+         dfile(6, u"KK_;KKM_;KNP_;PLK_;TG_;TZH_;")};
+    const std::vector<RemovalStep> ledLuminaires =
+        {sql(u"ДВО 6560"), sql(u"ДПО 6570"), sql(u"ДВО 6565"), sql(u"ДСП 1301"), sql(u"ДСП 5001"),
+         sql(u"ДБО 4001"), sql(u"ДБО 4002"), sql(u"ДКУ 1001"), sql(u"ДКУ 1002"), sql(u"ДПП 1201"),
+         sql(u"ДПА 2101"),
+         dfile(21,
+               u"DVO_6560_36W;DVO_6560_40W;DPO_6570_36W;DPO_6570_40W;DVO_6565_595;"
+               u"DSP_1301_18W;DSP_1301_36W;DSP_1301(BAP);DSP_5001_100W;DSP_5001_150W;"
+               u"DBO_4001_DD;DBO_4002_12W;DBO_4002_18W;DKU_1001_50W;DKU_1001_100W;"
+               u"DKU_1002_150W;DKU_1002_200W;DPP_1201_1200;DPP_1201_1500;DPA_2101_1H;"
+               u"DPA_2101_3H;")};
+    const std::vector<RemovalStep> floodlights =
+        {sql(u"СДО 06"), sql(u"СДО 07"), sql(u"СДО 08Д"), sql(u"СДО 09Д"), sql(u"ИО 150"),
+         sql(u"ИО 500"), dfile(6, u"SDO_06;SDO_07;SDO_08D;SDO_09D;IO_150;IO_500;")};
+    // clang-format on
+
     static const std::vector<RemovalEntry> table = {
         {QStringLiteral("Автоматические выключатели ВА47-29"),
          {sql(u"ВА47-29"), dfile(3, u"VA47_29_B;VA47_29_C;VA47_29_D;")}},
@@ -121,55 +157,19 @@ const std::vector<RemovalEntry>& removalTable() {
                 u"KMI;KMN;PML;KTI;RTI;RTL;REL_;BTN_;PST_;VR32;VRE32;VA88;VA99M;PKP10;PKP25;"
                 u"OSM1;OSOV;")}},
 
-        {QStringLiteral("Щиты металлические распределительные и учетные"),
-         {sql(u"ЩРН-"), sql(u"ЩРВ-"), sql(u"ЩМП-"), sql(u"ЩУ-"), sql(u"ЩУРН-"), sql(u"ЩЭ-"),
-          sql(u"ЩО-"), sql(u"ШМР-"), dfile(8, u"SHRN;SHRV;SHMP;SHU_;SHURN;SHE_;SHO_;SHMR;")}},
-        {QStringLiteral("Боксы и корпуса пластиковые"),
-         {sql(u"КМПн"), sql(u"ЩРП-"), sql(u"КРП-"), sql(u"КМР-"), sql(u"КПК-"), sql(u"БГП-"),
-          dfile(6, u"KMPN;SHRP;KRP_;KMR_;KPK_;BGP_;")}},
+        {QStringLiteral("Щиты металлические распределительные и учетные"), metalBoards},
+        {QStringLiteral("Боксы и корпуса пластиковые"), plasticBoxes},
         {QStringLiteral("Щиты, корпуса и боксы для электрооборудования"),
-         {sql(u"ЩРН-"), sql(u"ЩРВ-"), sql(u"ЩМП-"), sql(u"ЩУ-"), sql(u"ЩУРН-"), sql(u"ЩЭ-"),
-          sql(u"ЩО-"), sql(u"ШМР-"), dfile(8, u"SHRN;SHRV;SHMP;SHU_;SHURN;SHE_;SHO_;SHMR;"),
-          sql(u"КМПн"), sql(u"ЩРП-"), sql(u"КРП-"), sql(u"КМР-"), sql(u"КПК-"), sql(u"БГП-"),
-          dfile(6, u"KMPN;SHRP;KRP_;KMR_;KPK_;BGP_;")}},
+         inSequence({metalBoards, plasticBoxes})},
 
-        {QStringLiteral("Лотки кабельные металлические и аксессуары"),
-         {sql(u"ЛМП-"), sql(u"ЛМН-"), sql(u"ЛЛ-"), sql(u"ЛПР-"), sql(u"КЛ-"), sql(u"СЛ-"),
-          sql(u"К1150"), sql(u"К1152"), dfile(8, u"LMP_;LMN_;LL_;LPR_;KL_;SL_;K1150;K1152;")}},
-        {QStringLiteral("Короба, кабель-каналы и трубы из ПВХ"),
-         {sql(u"КК-"), sql(u"ККМ-"), sql(u"КНП-"), sql(u"ПЛК-"), sql(u"ТГ-"), sql(u"ТЖ-"),
-          dfile(6, u"KK_;KKM_;KNP_;PLK_;TG_;TZH_;")}},
+        {QStringLiteral("Лотки кабельные металлические и аксессуары"), metalTrays},
+        {QStringLiteral("Короба, кабель-каналы и трубы из ПВХ"), pvcDucts},
         {QStringLiteral("Кабеленесущие системы и электромонтажные изделия"),
-         {sql(u"ЛМП-"), sql(u"ЛМН-"), sql(u"ЛЛ-"), sql(u"ЛПР-"), sql(u"КЛ-"), sql(u"СЛ-"),
-          sql(u"К1150"), sql(u"К1152"), dfile(8, u"LMP_;LMN_;LL_;LPR_;KL_;SL_;K1150;K1152;"),
-          sql(u"КК-"), sql(u"ККМ-"), sql(u"КНП-"), sql(u"ПЛК-"), sql(u"ТГ-"), sql(u"ТЖ-"),
-          dfile(6, u"KK_;KKM_;KNP_;PLK_;TG_;TZH_;")}},
+         inSequence({metalTrays, pvcDucts})},
 
-        {QStringLiteral("Светильники светодиодные"),
-         {sql(u"ДВО 6560"), sql(u"ДПО 6570"), sql(u"ДВО 6565"), sql(u"ДСП 1301"), sql(u"ДСП 5001"),
-          sql(u"ДБО 4001"), sql(u"ДБО 4002"), sql(u"ДКУ 1001"), sql(u"ДКУ 1002"), sql(u"ДПП 1201"),
-          sql(u"ДПА 2101"),
-          dfile(21,
-                u"DVO_6560_36W;DVO_6560_40W;DPO_6570_36W;DPO_6570_40W;DVO_6565_595;"
-                u"DSP_1301_18W;DSP_1301_36W;DSP_1301(BAP);DSP_5001_100W;DSP_5001_150W;"
-                u"DBO_4001_DD;DBO_4002_12W;DBO_4002_18W;DKU_1001_50W;DKU_1001_100W;"
-                u"DKU_1002_150W;DKU_1002_200W;DPP_1201_1200;DPP_1201_1500;DPA_2101_1H;"
-                u"DPA_2101_3H;")}},
-        {QStringLiteral("Прожекторы светодиодные и галогенные"),
-         {sql(u"СДО 06"), sql(u"СДО 07"), sql(u"СДО 08Д"), sql(u"СДО 09Д"), sql(u"ИО 150"),
-          sql(u"ИО 500"), dfile(6, u"SDO_06;SDO_07;SDO_08D;SDO_09D;IO_150;IO_500;")}},
-        {QStringLiteral("Светотехническая продукция"),
-         {sql(u"ДВО 6560"), sql(u"ДПО 6570"), sql(u"ДВО 6565"), sql(u"ДСП 1301"), sql(u"ДСП 5001"),
-          sql(u"ДБО 4001"), sql(u"ДБО 4002"), sql(u"ДКУ 1001"), sql(u"ДКУ 1002"), sql(u"ДПП 1201"),
-          sql(u"ДПА 2101"),
-          dfile(21,
-                u"DVO_6560_36W;DVO_6560_40W;DPO_6570_36W;DPO_6570_40W;DVO_6565_595;"
-                u"DSP_1301_18W;DSP_1301_36W;DSP_1301(BAP);DSP_5001_100W;DSP_5001_150W;"
-                u"DBO_4001_DD;DBO_4002_12W;DBO_4002_18W;DKU_1001_50W;DKU_1001_100W;"
-                u"DKU_1002_150W;DKU_1002_200W;DPP_1201_1200;DPP_1201_1500;DPA_2101_1H;"
-                u"DPA_2101_3H;"),
-          sql(u"СДО 06"), sql(u"СДО 07"), sql(u"СДО 08Д"), sql(u"СДО 09Д"), sql(u"ИО 150"),
-          sql(u"ИО 500"), dfile(6, u"SDO_06;SDO_07;SDO_08D;SDO_09D;IO_150;IO_500;")}},
+        {QStringLiteral("Светильники светодиодные"), ledLuminaires},
+        {QStringLiteral("Прожекторы светодиодные и галогенные"), floodlights},
+        {QStringLiteral("Светотехническая продукция"), inSequence({ledLuminaires, floodlights})},
 
         {QStringLiteral("Трансформаторы тока измерительные ТТИ"), {sql(u"ТТИ"), dfile(1, u"TTI;")}},
         // Lugs and tools have no macros.

@@ -1,11 +1,12 @@
+#include "platform/paths.h"
+
 #include <gtest/gtest.h>
 
-#include <QTemporaryDir>
-#include <QFile>
 #include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 
 #include "platform/filesearch.h"
-#include "platform/paths.h"
 
 using volnor::WinPaths;
 
@@ -17,11 +18,17 @@ TEST(WinPaths, MapsDriveCIntoTheDriveFolder) {
 }
 
 TEST(WinPaths, TranslatesRelativeNames) {
-    struct Case { const char* in; const char* out; };
+    struct Case {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
-        {".\\a.zip", "a.zip"},       {".\\Группа\\x.edz", "Группа/x.edz"},
-        {"..\\a.zip", "../a.zip"},   {"7z\\7z.exe", "7z/7z.exe"},
-        {".\\", "."},                {"..\\", "../"},
+        {".\\a.zip", "a.zip"},
+        {".\\Группа\\x.edz", "Группа/x.edz"},
+        {"..\\a.zip", "../a.zip"},
+        {"7z\\7z.exe", "7z/7z.exe"},
+        {".\\", "."},
+        {"..\\", "../"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(WinPaths::relative(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
