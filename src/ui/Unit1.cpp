@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QFontMetrics>
 #include <QLayout>
+#include <QMouseEvent>
 #include <QPalette>
 #include <algorithm>
 
@@ -329,7 +330,17 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == TreeView1->viewport()) {
         // No tooltips on the tree, not even for labels wider than it.
         if (event->type() == QEvent::ToolTip) return true;
-        if (event->type() == QEvent::MouseButtonDblClick) TreeView1DblClick();
+        const bool mouseButton = event->type() == QEvent::MouseButtonPress ||
+                                 event->type() == QEvent::MouseButtonRelease ||
+                                 event->type() == QEvent::MouseButtonDblClick;
+        if (mouseButton) {
+            const auto* mouse = static_cast<QMouseEvent*>(event);
+            // A right-click asks for the context menu only: it leaves the current node and the
+            // selection as they were, so that the menu acts on the node the user chose.
+            if (mouse->button() == Qt::RightButton) return true;
+            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+                TreeView1DblClick();
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

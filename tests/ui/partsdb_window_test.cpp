@@ -2,7 +2,10 @@
 // two toolbar buttons, with a real stand-in database and a temporary drive.
 #include <gtest/gtest.h>
 
+#include <QContextMenuEvent>
+#include <QCoreApplication>
 #include <QDir>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -66,6 +69,28 @@ TEST_F(PartsCommands, TheGroupRemovalItemShowsFromTheFirstRequestWithACurrentNod
     form_->TreeView1->setCurrentItem(nullptr);
     requestMenu();
     EXPECT_TRUE(form_->N1->isVisible());
+}
+
+TEST_F(PartsCommands, ARightClickLeavesTheCurrentNodeWhereItWas) {
+    QTreeWidget* tree = form_->TreeView1;
+    QTreeWidgetItem* chosen = tree->topLevelItem(0);
+    QTreeWidgetItem* pointed = tree->topLevelItem(1);
+    tree->setCurrentItem(chosen);
+    const QPoint at = tree->visualItemRect(pointed).center();
+    const QPoint global = tree->viewport()->mapToGlobal(at);
+    // What the platform sends for a right-click: press, release, then the menu request.
+    QMouseEvent press(QEvent::MouseButtonPress, at, global, Qt::RightButton, Qt::RightButton, {});
+    QMouseEvent release(QEvent::MouseButtonRelease, at, global, Qt::RightButton, {}, {});
+    QContextMenuEvent menu(QContextMenuEvent::Mouse, at, global);
+    QCoreApplication::sendEvent(tree->viewport(), &press);
+    QCoreApplication::sendEvent(tree->viewport(), &release);
+    QCoreApplication::sendEvent(tree->viewport(), &menu);
+
+    EXPECT_EQ(tree->currentItem(), chosen);
+    EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{chosen});
+    EXPECT_EQ(form_->currentNodeText(), chosen->text(0));
+    EXPECT_TRUE(form_->PopupMenu1->isVisible());
+    form_->PopupMenu1->hide();
 }
 
 TEST_F(PartsCommands, GroupRemovalBeforeAnyDatabaseEndsInTheErrorReport) {
