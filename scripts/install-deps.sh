@@ -6,8 +6,8 @@ if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update
 $SUDO apt-get install -y --no-install-recommends \
-  cmake ninja-build g++ pkg-config \
-  qt6-base-dev libgl-dev \
+  cmake ninja-build g++ pkg-config clang libfuzzer-14-dev \
+  qt6-base-dev libgl-dev qt6-translations-l10n \
   libcurl4-openssl-dev openssl ca-certificates \
   libsqlite3-dev sqlite3 \
   7zip \
