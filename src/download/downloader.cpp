@@ -1,14 +1,13 @@
 #include "download/downloader.h"
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStringList>
 
 #include "catalogue/catalogue.h"
 #include "download/script_file.h"
+#include "download/transient_file.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/filesearch.h"
@@ -33,11 +32,8 @@ void deleteWithExtension(const QString& mask, const QString& extension) {
     }
 }
 
-QString saveArchive(const QString& path, const QByteArray& data) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(data) == data.size() && file.commit())
-        return {};
-    return QStringLiteral("не удалось сохранить файл «%1»: %2").arg(path, file.errorString());
+QString notSaved(const QString& path, const QString& reason) {
+    return QStringLiteral("не удалось сохранить файл «%1»: %2").arg(path, reason);
 }
 
 }  // namespace
@@ -74,23 +70,25 @@ void Downloader::fetch(const QString& webpro, const QString& nodeText, Folder fo
     if (folder == Folder::BeforeTransfer) QDir::current().mkdir(nodeText);
 
     ArchiveOutcome outcome{shortweb, {}, std::nullopt};
-    QByteArray stream;
+    // The body goes to a file of its own as it arrives, while the previous script may still
+    // unpack; a failed transfer removes it.
+    TransientFile stream(shortweb);
     try {
-        http_.Get(webpro, stream);
+        if (!stream.open()) throw Error(notSaved(shortweb, stream.errorString()));
+        http_.Get(webpro, stream.device());
     } catch (const Error& e) {
         outcome.transferError = e.text();
-        stream = QByteArray();
+        stream.discard();
     }
     progress_.setPosition(0);
 
-    // Nothing of this archive touches the disk while the previous script still unpacks: it
-    // may be reading an archive of the same name.
+    // The archive takes its name only once the previous script has ended: that script may
+    // still read or delete an archive of the same name.
     finishScripts();
     if (outcome.transferError.isEmpty()) {
         if (folder == Folder::AfterTransfer) QDir::current().mkdir(nodeText);
-        outcome.transferError = saveArchive(shortweb, stream);
+        if (!stream.commit()) outcome.transferError = notSaved(shortweb, stream.errorString());
     }
-    stream = QByteArray();
     outcomes_.push_back(outcome);
 
     const QString script = QDir::current().absoluteFilePath(shortweb + QStringLiteral(".cmd"));

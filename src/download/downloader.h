@@ -33,10 +33,10 @@ public:
     Downloader(const Downloader&) = delete;
     Downloader& operator=(const Downloader&) = delete;
 
-    // getfile: fetches webpro into memory; after a successful transfer creates the folder
-    // nodeText and saves the archive; then writes and starts its unpack script, also when the
-    // transfer failed. Transfer failures are recorded, not raised; an error writing the script
-    // is raised. The progress bar is 0 afterwards.
+    // getfile: fetches webpro into a file of its own as the body arrives; after a successful
+    // transfer creates the folder nodeText and gives the file the archive's name; then writes
+    // and starts its unpack script, also when the transfer failed. Transfer failures are recorded,
+    // not raised; an error writing the script is raised. The progress bar is 0 afterwards.
     void getfile(const QString& webpro, const QString& nodeText);
 
     // The download command for the tree's current node (TreeView1DblClick): the node's entry

@@ -1,7 +1,6 @@
 #include "download/script_file.h"
 
-#include <QSaveFile>
-
+#include "download/transient_file.h"
 #include "platform/ansi.h"
 #include "platform/error.h"
 
@@ -21,9 +20,9 @@ void writeScript(const QString& path, const QStringList& lines) {
         bytes += "\r\n";
     }
     // Written aside and renamed into place, so a failed write never leaves half a script.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) fail(file.errorString());
-    if (file.write(bytes) != bytes.size()) fail(file.errorString());
+    TransientFile file(path);
+    if (!file.open()) fail(file.errorString());
+    if (file.device().write(bytes) != bytes.size()) fail(file.device().errorString());
     if (!file.commit()) fail(file.errorString());
 }
 

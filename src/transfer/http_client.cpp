@@ -1,5 +1,7 @@
 #include "transfer/http_client.h"
 
+#include <QBuffer>
+
 #include "platform/error.h"
 #include "transfer/curl_session.h"
 
@@ -21,13 +23,15 @@ struct HttpClient::Impl {
     QString userAgent = kStoredUserAgent;
     WorkHandler onWork;
     Pump pump;
-    QByteArray* buffer = nullptr;
+    QIODevice* sink = nullptr;
 
     static size_t write(char* data, size_t size, size_t count, void* user) {
         auto* d = static_cast<Impl*>(user);
         const size_t bytes = size * count;
         try {
-            d->buffer->append(data, static_cast<qsizetype>(bytes));
+            if (d->sink->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes))
+                throw Error(QStringLiteral("Не удалось записать полученные данные (%1)")
+                                .arg(d->sink->errorString()));
             if (d->onWork) d->onWork(*d->self, WorkMode::Read, static_cast<std::int64_t>(bytes));
         } catch (...) {
             d->session.keep(std::current_exception());
@@ -85,15 +89,22 @@ void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
 void HttpClient::Get(const QString& url, QByteArray& buffer) {
     if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
     buffer.clear();
+    QBuffer sink(&buffer);
+    sink.open(QIODevice::WriteOnly);
+    Get(url, sink);
+}
+
+void HttpClient::Get(const QString& url, QIODevice& sink) {
+    if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
     CURL* h = d_->session.easy();
     const QByteArray encodedUrl = url.toUtf8();
     curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData());
     curl_easy_setopt(h, CURLOPT_USERAGENT, d_->userAgent.toUtf8().constData());
     curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, d_->handleRedirects ? 1L : 0L);
-    d_->buffer = &buffer;
+    d_->sink = &sink;
     struct Release {
         Impl* d;
-        ~Release() { d->buffer = nullptr; }
+        ~Release() { d->sink = nullptr; }
     } release{d_.get()};
 
     const CURLcode code = d_->session.perform(d_->pump);

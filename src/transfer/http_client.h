@@ -9,6 +9,8 @@
 
 #include "platform/progress.h"
 
+class QIODevice;
+
 namespace volnor {
 
 // The program's one HTTP(S) client (IdHTTP1 with its TLS transport). One instance lives as long
@@ -50,7 +52,12 @@ public:
     // For tests: a shorter limit for the connection and the TLS handshake.
     void setConnectTimeout(std::chrono::milliseconds timeout);
 
+    // The whole body into the buffer.
     void Get(const QString& url, QByteArray& buffer);
+    // The body written to the sink (open for writing) as it arrives, so that memory does not
+    // grow with it; each block is written before its progress report. A failed write ends the
+    // transfer with an error. After a failure the sink may hold part of the body.
+    void Get(const QString& url, QIODevice& sink);
 
 private:
     struct Impl;

@@ -214,6 +214,49 @@ TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
     }
 }
 
+// The body is written to disk as it arrives; a transfer that breaks off leaves none of it.
+TEST_F(DownloadCommand, ATransferBrokenOffInTheMiddleLeavesNoFile) {
+    QByteArray body;
+    for (quint32 i = 0; i < (1u << 20); ++i)
+        body.append(static_cast<char>((i * 2654435761u) >> 24));
+    const QString leaf = seriesLeaf();
+    const catalogue::GroupRow* row = group();
+    ASSERT_NE(row, nullptr);
+    struct Case {
+        const char* what;
+        QString node;
+        QStringList left;  // what the program directory holds afterwards
+    };
+    const Case cases[] = {
+        {"leaf", leaf, {QStringLiteral("7z"), leaf}},  // the entry pass makes the folder first
+        {"group", row->key, {QStringLiteral("7z")}},
+    };
+    for (const Case& c : cases) {
+        const QStringList urls = urlsOf(c.node);
+        for (const QString& url : urls) serveBroken(url, body, 300000);
+        downloader_->download(c.node);
+
+        QStringList left = dir().entryList(
+            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+        QStringList expected = c.left;
+        expected.sort();
+        EXPECT_EQ(left.join(u'|').toStdString(), expected.join(u'|').toStdString()) << c.what;
+        if (QFileInfo(path(c.node)).isDir()) {
+            EXPECT_TRUE(
+                QDir(path(c.node)).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+                << c.what;
+        }
+        ASSERT_EQ(downloader_->outcomes().size(), static_cast<std::size_t>(urls.size())) << c.what;
+        for (const ArchiveOutcome& o : downloader_->outcomes())
+            EXPECT_FALSE(o.transferError.isEmpty()) << c.what << " " << o.archive.toStdString();
+        ASSERT_EQ(dialogs_.shown.size(), 1u) << c.what;
+        EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning) << c.what;
+        dialogs_.shown.clear();
+        shell_.opened.clear();
+        QDir(path(c.node)).removeRecursively();
+    }
+}
+
 TEST_F(DownloadCommand, WithoutACurrentNodeNothingHappens) {
     write(QStringLiteral("stray.zip"), "stray");
     downloader_->download(std::nullopt);

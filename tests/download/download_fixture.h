@@ -39,6 +39,14 @@ protected:
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
         f.write(bytes);
     }
+    // Serves bytes at the path of an archive URL, but the server closes the connection after
+    // `sent` of them, in the middle of the body.
+    void serveBroken(const QString& url, const QByteArray& bytes, qsizetype sent) {
+        serve(url, bytes);
+        QFile cut(web_.path() + QUrl(url).path() + QStringLiteral(".cut"));
+        ASSERT_TRUE(cut.open(QIODevice::WriteOnly));
+        cut.write(QByteArray::number(sent));
+    }
     // An archive as the maker publishes it: EDZ files and a text file.
     static QByteArray edzArchive(const QStringList& edz, const QByteArray& data = "edz") {
         QList<ZipEntry> entries;

@@ -5,7 +5,9 @@ Prints the port on the first line of stdout once it accepts connections, then se
 is killed or its lifetime ends.
 
 Paths:
-  /<path>                      a file under --root
+  /<path>                      a file under --root; when a file <path>.cut lies beside it, holding
+                               a number N, the whole length is promised, N bytes sent, then the
+                               connection closes
   /redirect/<n>/<path>         302 to /redirect/<n-1>/<path>; /redirect/0/<path> is /<path>
   /status/<code>               that status with a short body
   /setcookie/<name>/<value>    sets the cookie, body "ok"
@@ -159,12 +161,21 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if not full.startswith(root + os.sep) or not os.path.isfile(full):
             self.send_body(404, b"not found")
             return
+        cut = None
+        if os.path.isfile(full + ".cut"):
+            with open(full + ".cut") as f:
+                cut = int(f.read())
         self.send_response(200)
         self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(os.path.getsize(full)))
         self.end_headers()
         with open(full, "rb") as f:
-            shutil.copyfileobj(f, self.wfile)
+            if cut is None:
+                shutil.copyfileobj(f, self.wfile)
+            else:
+                self.wfile.write(f.read(cut))
+                self.wfile.flush()
+                self.close_connection = True
 
 
 class Server(http.server.ThreadingHTTPServer):

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QBuffer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -196,6 +197,67 @@ TEST_F(HttpClientTest, ReportsEachBlockAndTheCountsAddUpToTheBody) {
     sum = 0;
     for (auto n : counts) sum += n;
     EXPECT_EQ(sum, sampleBody().size());
+}
+
+// A sink that takes `room` bytes and then refuses to write, as a full disk does.
+class FullDevice : public QIODevice {
+public:
+    explicit FullDevice(qint64 room) : room_(room) { open(QIODevice::WriteOnly); }
+    qint64 written = 0;
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char*, qint64 size) override {
+        if (written + size > room_) {
+            setErrorString(QStringLiteral("Нет места на диске"));
+            return -1;
+        }
+        written += size;
+        return size;
+    }
+
+private:
+    qint64 room_;
+};
+
+TEST_F(HttpClientTest, StreamsTheBodyIntoTheSinkBlockByBlock) {
+    HttpsServer server(root_.path());
+    auto client = startedClient(server);
+    QBuffer sink;
+    sink.open(QIODevice::WriteOnly);
+    std::int64_t reported = 0;
+    std::vector<qint64> heldAtReport;
+    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) {
+        reported += n;
+        heldAtReport.push_back(sink.size() - reported);
+    });
+    client->Get(HttpsServer::url("/a.bin"), sink);
+    EXPECT_EQ(sink.data(), sampleBody());
+    ASSERT_GE(heldAtReport.size(), 2u);
+    // Each report comes after its block is in the sink, never after the whole body.
+    EXPECT_EQ(heldAtReport, std::vector<qint64>(heldAtReport.size(), 0));
+}
+
+TEST_F(HttpClientTest, ASinkThatRefusesDataEndsTheTransferWithItsReason) {
+    HttpsServer server(root_.path());
+    auto client = startedClient(server);
+    FullDevice sink(20000);
+    std::int64_t reported = 0;
+    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) { reported += n; });
+    try {
+        client->Get(HttpsServer::url("/a.bin"), sink);
+        FAIL() << "a refused write went unnoticed";
+    } catch (const Error& e) {
+        EXPECT_TRUE(e.text().contains(QStringLiteral("Нет места на диске")))
+            << e.text().toStdString();
+    }
+    // The refused block is not reported as received.
+    EXPECT_EQ(reported, sink.written);
+    EXPECT_LT(sink.written, sampleBody().size());
+    // The client goes on with the next transfer.
+    QByteArray buffer;
+    client->Get(HttpsServer::url("/a.bin"), buffer);
+    EXPECT_EQ(buffer, sampleBody());
 }
 
 TEST_F(HttpClientTest, PumpRunsWhileNoDataArrives) {
