@@ -199,6 +199,8 @@ void verify(const QString& side, const QString& dir, const QString& node, int ed
 struct Instrumented {
     int reports = 0;
     double reportMs = 0;
+    int moves = 0;  // reports that moved the bar, each a repaint
+    double moveMs = 0;
     int pumps = 0;
     double pumpMs = 0;
 };
@@ -226,10 +228,16 @@ double runOurs(const QString& prog, const QString& node, const QString& connectT
         };
         form.IdHTTP1->setOnWork(
             [&form, probe, ms](HttpClient& s, HttpClient::WorkMode m, std::int64_t n) {
+                const int before = form.progress().position();
                 const auto t = Clock::now();
                 form.IdHTTP1Work(s, m, n);
-                probe->reportMs += ms(t);
+                const double spent = ms(t);
+                probe->reportMs += spent;
                 ++probe->reports;
+                if (form.progress().position() != before) {
+                    probe->moveMs += spent;
+                    ++probe->moves;
+                }
             });
         form.IdHTTP1->setPump([probe, ms] {
             const auto t = Clock::now();
@@ -509,6 +517,31 @@ int bench() {
             (viaScripts ? chain : plain).push_back(double(timer.nsecsElapsed()) / 1e6);
         }
     }
+    // The interpreter's own start and end: a one-line script, against a process that does
+    // nothing, both started the way the window starts its scripts.
+    std::vector<double> oneLine, nothing;
+    {
+        const QString dir = root.filePath(QStringLiteral("chain"));
+        QDir::setCurrent(dir);
+        const QString script = dir + QStringLiteral("/one.cmd");
+        QFile f(script);
+        f.open(QIODevice::WriteOnly);
+        f.write("cd 7z\\\r\n");
+        f.close();
+        const ScriptRunner runner({QCoreApplication::applicationDirPath()});
+        for (int i = 0; i < 20; ++i) {
+            QElapsedTimer timer;
+            timer.start();
+            if (!runner.start(script)->wait({}).ok)
+                fail(QStringLiteral("a one-line script failed"));
+            oneLine.push_back(double(timer.nsecsElapsed()) / 1e6);
+            timer.restart();
+            QProcess p;
+            p.start(QStringLiteral("/bin/true"), {});
+            p.waitForFinished(-1);
+            nothing.push_back(double(timer.nsecsElapsed()) / 1e6);
+        }
+    }
     Instrumented probe;
     runOurs(prog, kGroup, connectTo, groupEdz, &probe);
     const double n = double(urls.size());
@@ -521,8 +554,12 @@ int bench() {
         << fixed((median(chain) - median(plain)) / n, 1) << " ms a script over 7-Zip alone)\n"
         << "  7zz x alone, 19 archives                     " << fixed(median(plain)) << " ms ("
         << fixed(median(plain) / n, 1) << " ms an archive)\n"
+        << "  a one-line script (interpreter start and end) " << fixed(median(oneLine), 1)
+        << " ms; /bin/true through QProcess " << fixed(median(nothing), 1)
+        << " ms (medians of 20)\n"
         << "  progress reports in one window run: " << probe.reports << " calls, "
-        << fixed(probe.reportMs, 1) << " ms; transfer pump: " << probe.pumps << " calls, "
+        << fixed(probe.reportMs, 1) << " ms, of which " << probe.moves << " moved the bar ("
+        << fixed(probe.moveMs, 1) << " ms); transfer pump: " << probe.pumps << " calls, "
         << fixed(probe.pumpMs, 1) << " ms\n";
     out.flush();
 

@@ -1,6 +1,7 @@
 #include "transfer/http_client.h"
 
 #include <QBuffer>
+#include <utility>
 
 #include "platform/error.h"
 #include "transfer/curl_session.h"
@@ -24,6 +25,14 @@ struct HttpClient::Impl {
     WorkHandler onWork;
     Pump pump;
     QIODevice* sink = nullptr;
+    std::int64_t unreported = 0;
+
+    // One report for all the blocks that curl hands over at one wake-up: the window repaints
+    // its bar for a report, once for every 16 KiB block otherwise.
+    void report() {
+        const std::int64_t count = std::exchange(unreported, 0);
+        if (count > 0 && onWork) onWork(*self, WorkMode::Read, count);
+    }
 
     static size_t write(char* data, size_t size, size_t count, void* user) {
         auto* d = static_cast<Impl*>(user);
@@ -32,7 +41,7 @@ struct HttpClient::Impl {
             if (d->sink->write(data, static_cast<qint64>(bytes)) != static_cast<qint64>(bytes))
                 throw Error(QStringLiteral("Не удалось записать полученные данные (%1)")
                                 .arg(d->sink->errorString()));
-            if (d->onWork) d->onWork(*d->self, WorkMode::Read, static_cast<std::int64_t>(bytes));
+            d->unreported += static_cast<std::int64_t>(bytes);
         } catch (...) {
             d->session.keep(std::current_exception());
             return 0;  // aborts the transfer
@@ -107,7 +116,19 @@ void HttpClient::Get(const QString& url, QIODevice& sink) {
         ~Release() { d->sink = nullptr; }
     } release{d_.get()};
 
-    const CURLcode code = d_->session.perform(d_->pump);
+    d_->unreported = 0;
+    Impl* d = d_.get();
+    CURLcode code = CURLE_OK;
+    try {
+        code = d_->session.perform([d] {
+            d->report();
+            if (d->pump) d->pump();
+        });
+    } catch (...) {
+        d->unreported = 0;
+        throw;
+    }
+    d->report();
     long status = 0;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (code != CURLE_OK) {

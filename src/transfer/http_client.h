@@ -19,7 +19,8 @@ namespace volnor {
 class HttpClient {
 public:
     enum class WorkMode { Read, Write };
-    // IdHTTP1Work: AWorkCount is the number of body bytes since the previous report.
+    // IdHTTP1Work: AWorkCount is the number of body bytes since the previous report. The blocks
+    // that arrive together make one report; a pause in the data ends a block.
     using WorkHandler =
         std::function<void(HttpClient& sender, WorkMode mode, std::int64_t workCount)>;
 

@@ -231,9 +231,10 @@ TEST_F(HttpClientTest, StreamsTheBodyIntoTheSinkBlockByBlock) {
         reported += n;
         heldAtReport.push_back(sink.size() - reported);
     });
-    client->Get(HttpsServer::url("/a.bin"), sink);
-    EXPECT_EQ(sink.data(), sampleBody());
-    ASSERT_GE(heldAtReport.size(), 2u);
+    client->Get(HttpsServer::url("/blocks/3/20000/100"), sink);
+    EXPECT_EQ(sink.data(),
+              QByteArray(20000, 'A') + QByteArray(20000, 'B') + QByteArray(20000, 'C'));
+    ASSERT_GE(heldAtReport.size(), 3u);
     // Each report comes after its block is in the sink, never after the whole body.
     EXPECT_EQ(heldAtReport, std::vector<qint64>(heldAtReport.size(), 0));
 }
@@ -251,8 +252,8 @@ TEST_F(HttpClientTest, ASinkThatRefusesDataEndsTheTransferWithItsReason) {
         EXPECT_TRUE(e.text().contains(QStringLiteral("Нет места на диске")))
             << e.text().toStdString();
     }
-    // The refused block is not reported as received.
-    EXPECT_EQ(reported, sink.written);
+    // Nothing beyond what the sink took is reported as received.
+    EXPECT_LE(reported, sink.written);
     EXPECT_LT(sink.written, sampleBody().size());
     // The client goes on with the next transfer.
     QByteArray buffer;
