@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include "catalogue/catalogue.h"
+#include "download/failure_reason.h"
 #include "download/script_file.h"
 #include "download/transient_file.h"
 #include "platform/dialogs.h"
@@ -13,6 +14,7 @@
 #include "platform/filesearch.h"
 #include "platform/shell.h"
 #include "transfer/http_client.h"
+#include "transfer/transfer_error.h"
 
 namespace volnor {
 
@@ -76,6 +78,9 @@ void Downloader::fetch(const QString& webpro, const QString& nodeText, Folder fo
     try {
         if (!stream.open()) throw Error(notSaved(shortweb, stream.errorString()));
         http_.Get(webpro, stream.device());
+    } catch (const TransferError& e) {
+        outcome.transferError = failureReason(e);
+        stream.discard();
     } catch (const Error& e) {
         outcome.transferError = e.text();
         stream.discard();
@@ -132,10 +137,11 @@ void Downloader::report(const QString& nodeText) {
     for (const ArchiveOutcome& o : outcomes_) {
         QString line;
         if (!o.transferError.isEmpty()) {
-            line = QStringLiteral("  %1 (%2)").arg(o.archive, o.transferError);
+            line = QStringLiteral("  %1: %2").arg(o.archive, o.transferError);
             if (!notFetched.contains(line)) notFetched << line;
         } else if (!o.ok()) {
-            line = QStringLiteral("  %1").arg(o.archive);
+            line = QStringLiteral("  %1: %2")
+                       .arg(o.archive, unpackFailureReason(o.unpack.value_or(ScriptResult{})));
             if (!notUnpacked.contains(line)) notUnpacked << line;
         }
     }
@@ -153,7 +159,7 @@ void Downloader::report(const QString& nodeText) {
         dialogs_.warning(text);
     }
     const QFileInfo folder(nodeText);
-    if (folder.isDir()) shell_.open(folder.absoluteFilePath());
+    if (folder.isDir()) shell_.openFolder(folder.absoluteFilePath());
 }
 
 }  // namespace volnor

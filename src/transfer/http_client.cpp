@@ -3,8 +3,8 @@
 #include <QBuffer>
 #include <utility>
 
-#include "platform/error.h"
 #include "transfer/curl_session.h"
+#include "transfer/transfer_error.h"
 
 namespace volnor {
 
@@ -96,7 +96,8 @@ void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
 }
 
 void HttpClient::Get(const QString& url, QByteArray& buffer) {
-    if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
+    if (d_->session.busy())
+        throw TransferError(transfer::CurlSession::busyText(url), CURLE_RECURSIVE_API_CALL, 0);
     buffer.clear();
     QBuffer sink(&buffer);
     sink.open(QIODevice::WriteOnly);
@@ -104,7 +105,8 @@ void HttpClient::Get(const QString& url, QByteArray& buffer) {
 }
 
 void HttpClient::Get(const QString& url, QIODevice& sink) {
-    if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
+    if (d_->session.busy())
+        throw TransferError(transfer::CurlSession::busyText(url), CURLE_RECURSIVE_API_CALL, 0);
     CURL* h = d_->session.easy();
     const QByteArray encodedUrl = url.toUtf8();
     curl_easy_setopt(h, CURLOPT_URL, encodedUrl.constData());
@@ -133,12 +135,15 @@ void HttpClient::Get(const QString& url, QIODevice& sink) {
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (code != CURLE_OK) {
         const QString text = d_->session.errorText(code);
-        throw Error(code == CURLE_HTTP_RETURNED_ERROR
-                        ? QStringLiteral("%1 (HTTP status %2): %3").arg(text).arg(status).arg(url)
-                        : QStringLiteral("%1: %2").arg(text, url));
+        throw TransferError(
+            code == CURLE_HTTP_RETURNED_ERROR
+                ? QStringLiteral("%1 (HTTP status %2): %3").arg(text).arg(status).arg(url)
+                : QStringLiteral("%1: %2").arg(text, url),
+            code, status);
     }
     if (status < 200 || status > 299)
-        throw Error(QStringLiteral("HTTP status %1: %2").arg(status).arg(url));
+        throw TransferError(QStringLiteral("HTTP status %1: %2").arg(status).arg(url), CURLE_OK,
+                            status);
 }
 
 }  // namespace volnor
