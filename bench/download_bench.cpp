@@ -83,7 +83,8 @@ public:
 
 class NoShell : public Shell {
 public:
-    void open(const QString&) override {}
+    void openUrl(const QString&) override {}
+    void openFolder(const QString&) override {}
 };
 
 QStringList urlsOf(const QString& node) {

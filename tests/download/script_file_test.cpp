@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -42,6 +43,8 @@ TEST(WriteScript, AFailureNamesTheFileAndLeavesAnOlderOneAsItWas) {
     QTemporaryDir dir;
     const QString existing = dir.filePath(QStringLiteral("old.cmd"));
     writeScript(existing, {"exit"});
+    const QString folder = dir.filePath(QStringLiteral("in-the-way.cmd"));
+    ASSERT_TRUE(QDir().mkdir(folder));
     struct Case {
         const char* what;
         QString path;
@@ -49,7 +52,7 @@ TEST(WriteScript, AFailureNamesTheFileAndLeavesAnOlderOneAsItWas) {
     };
     const Case cases[] = {
         {"missing folder", dir.filePath(QStringLiteral("no/such/s.cmd")), {"exit"}},
-        {"folder in the way", dir.path(), {"exit"}},
+        {"folder in the way", folder, {"exit"}},
         {"character outside the code page", existing, {"del 中.txt"}},
     };
     for (const Case& c : cases) {
@@ -63,6 +66,9 @@ TEST(WriteScript, AFailureNamesTheFileAndLeavesAnOlderOneAsItWas) {
         }
     }
     EXPECT_EQ(readAll(existing), QByteArray("exit\r\n"));
+    // Nothing written aside is left behind.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              (QStringList{QStringLiteral("in-the-way.cmd"), QStringLiteral("old.cmd")}));
 }
 
 }  // namespace
