@@ -11,6 +11,7 @@
 #include "buildconfig.h"
 #include "catalogue/catalogue.h"
 #include "platform/error.h"
+#include "support/configuration.h"
 #include "support/recorders.h"
 #include "ui/Unit1.h"
 #include "ui/style.h"
@@ -28,6 +29,7 @@ class Window : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(drive.isValid() && exeDir.isValid());
+        ASSERT_TRUE(volnor::test::writeCurrentConfiguration(exeDir.path()));
         sheet = qApp->styleSheet();
         ASSERT_TRUE(volnor::ui::TrySetStyle(QString::fromLatin1(volnor::ui::kStyleName), dialogs,
                                             QStringLiteral("T")));
