@@ -3,16 +3,15 @@
 // "stand_in.ini" beside it and appends what it saw to "starts.log" there:
 //   start PID VERSION old-running=0|1   (VERSION from version.txt; the previous start's process)
 //   report TEXT                         (an error report of start-up)
-//   exit PID update=0|1 exe-present=0|1 (whether it started an update; whether its executable
-//                                        was still in place when it ended)
+//   exit PID update=0|1 VERSION          (whether it started an update; version.txt as it was
+//                                        when it ended)
 // After starting an update it stays a moment before it ends, so that a script that did not wait
-// for it would be seen deleting its executable.
+// for it would be seen replacing the program's files while it still runs.
 #include <signal.h>
 
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -47,13 +46,18 @@ public:
     void open(const QString&) override {}
 };
 
+QString version() {
+    QFile file(here("version.txt"));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().trimmed())
+                                          : QStringLiteral("(none)");
+}
+
 bool running(qint64 pid) { return pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const QString executable = QCoreApplication::applicationFilePath();
     const qint64 pid = QCoreApplication::applicationPid();
 
     qint64 previous = 0;
@@ -63,11 +67,9 @@ int main(int argc, char** argv) {
             if (line.startsWith("start ")) previous = line.split(' ').value(1).toLongLong();
         starts.close();
     }
-    QFile version(here("version.txt"));
-    version.open(QIODevice::ReadOnly);
     log(QStringLiteral("start %1 %2 old-running=%3")
             .arg(pid)
-            .arg(QString::fromUtf8(version.readAll().trimmed()))
+            .arg(version())
             .arg(running(previous) ? 1 : 0));
 
     const volnor::IniFile settings(here("stand_in.ini"));
@@ -87,9 +89,6 @@ int main(int argc, char** argv) {
         app.exec();
     }
     if (updating) QThread::msleep(500);
-    log(QStringLiteral("exit %1 update=%2 exe-present=%3")
-            .arg(pid)
-            .arg(updating ? 1 : 0)
-            .arg(QFileInfo::exists(executable) ? 1 : 0));
+    log(QStringLiteral("exit %1 update=%2 %3").arg(pid).arg(updating ? 1 : 0).arg(version()));
     return 0;
 }

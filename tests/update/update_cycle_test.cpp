@@ -100,10 +100,11 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     const QStringList lines = log();
     ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('\n')).toStdString();
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("start %1 old").arg(oldPid))) << lines[0].toStdString();
-    // The old program's files were all there until it had ended, and the new one started after.
-    EXPECT_EQ(lines[1], QStringLiteral("exit %1 update=1 exe-present=1").arg(oldPid));
+    // The old program's files stayed as they were until it had ended, and the new one started
+    // after that.
+    EXPECT_EQ(lines[1].toStdString(), QStringLiteral("exit %1 update=1 old").arg(oldPid).toStdString());
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" new old-running=0"))) << lines[2].toStdString();
-    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" update=0 exe-present=1"))) << lines[3].toStdString();
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" update=0 new"))) << lines[3].toStdString();
 
     EXPECT_EQ(read(QStringLiteral("VOLNOR_Eplan_DB")), bytesOf(standIn()) + "new");
     EXPECT_EQ(read(QStringLiteral("cmd")), bytesOf(interpreter) + "new");
