@@ -26,8 +26,8 @@ struct Decoded {
 Decoded decode(const QByteArray& bytes) {
     Decoded d;
     const auto byte = [&bytes](qsizetype i) { return static_cast<uchar>(bytes[i]); };
-    if (bytes.size() >= 2 && ((byte(0) == 0xFF && byte(1) == 0xFE) ||
-                              (byte(0) == 0xFE && byte(1) == 0xFF))) {
+    if (bytes.size() >= 2 &&
+        ((byte(0) == 0xFF && byte(1) == 0xFE) || (byte(0) == 0xFE && byte(1) == 0xFF))) {
         d.encoding = byte(0) == 0xFF ? Encoding::Utf16Le : Encoding::Utf16Be;
         d.bom = 2;
         d.unit = 2;
@@ -77,8 +77,8 @@ struct Line {
     qsizetype end = 0;    // after the last character, before the line's end
     qsizetype next = 0;   // after the line's end (CR LF, LF or CR), or end at the file's end
     Kind kind = Kind::Other;
-    QString name;           // of the section or the key
-    QStringView rawValue;   // after the "=" of a key
+    QString name;          // of the section or the key
+    QStringView rawValue;  // after the "=" of a key
 };
 
 QList<Line> parse(const QString& text) {
@@ -98,7 +98,8 @@ QList<Line> parse(const QString& text) {
         }
         line.next = i;
 
-        const QStringView body = trimBlanks(QStringView(text).mid(line.begin, line.end - line.begin));
+        const QStringView body =
+            trimBlanks(QStringView(text).mid(line.begin, line.end - line.begin));
         const qsizetype close = body.lastIndexOf(u']');
         if (body.startsWith(u'[') && close > 0) {
             line.kind = Line::Kind::Section;

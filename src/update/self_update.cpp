@@ -37,7 +37,8 @@ struct SevenZip {
 };
 
 SevenZip runSevenZip(const QString& programDir, const QStringList& args) {
-    const QString program = QDir(programDir).filePath(WinPaths::relative(QStringLiteral("7z\\7z.exe")));
+    const QString program =
+        QDir(programDir).filePath(WinPaths::relative(QStringLiteral("7z\\7z.exe")));
     QProcess process;
     process.setStandardInputFile(QProcess::nullDevice());
     process.start(program, args);
@@ -58,11 +59,10 @@ SevenZip runSevenZip(const QString& programDir, const QStringList& args) {
         result.ok = true;
         return result;
     }
-    const QString detail =
-        QString::fromUtf8(process.readAllStandardError()).simplified().left(300);
-    result.failure = QStringLiteral("архив обновления повреждён (7-Zip: %1)")
-                         .arg(detail.isEmpty() ? QStringLiteral("код %1").arg(process.exitCode())
-                                               : detail);
+    const QString detail = QString::fromUtf8(process.readAllStandardError()).simplified().left(300);
+    result.failure =
+        QStringLiteral("архив обновления повреждён (7-Zip: %1)")
+            .arg(detail.isEmpty() ? QStringLiteral("код %1").arg(process.exitCode()) : detail);
     return result;
 }
 
@@ -91,7 +91,8 @@ QList<Entry> entriesOf(const QByteArray& listing) {
             const QStringList words = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
             if (value.startsWith(QLatin1Char('D'))) entries.last().folder = true;
             for (const QString& word : words)
-                if (word.size() == 10 && word.startsWith(QLatin1Char('l'))) entries.last().link = true;
+                if (word.size() == 10 && word.startsWith(QLatin1Char('l')))
+                    entries.last().link = true;
         } else if (name.contains(QLatin1String("Link")) && !value.isEmpty()) {
             entries.last().link = true;  // "Symbolic Link", "Hard Link"
         }
@@ -107,16 +108,17 @@ std::optional<QString> entryProblem(const QDir& programDir, const Entry& entry) 
     path.replace(QLatin1Char('\\'), QLatin1Char('/'));
     static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
     const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (path.startsWith(QLatin1Char('/')) || path.contains(drive) || parts.contains(QLatin1String("..")) ||
-        parts.isEmpty())
+    if (path.startsWith(QLatin1Char('/')) || path.contains(drive) ||
+        parts.contains(QLatin1String("..")) || parts.isEmpty())
         return QStringLiteral("архив обновления содержит путь за пределами папки программы %1")
             .arg(shown);
     QString prefix;
     for (const QString& part : parts) {
         prefix = prefix.isEmpty() ? part : prefix + QLatin1Char('/') + part;
         if (QFileInfo(programDir.filePath(prefix)).isSymLink())
-            return QStringLiteral("файл %1 из архива обновления лёг бы на ссылку «%2» в папке "
-                                  "программы")
+            return QStringLiteral(
+                       "файл %1 из архива обновления лёг бы на ссылку «%2» в папке "
+                       "программы")
                 .arg(shown, prefix);
     }
     return std::nullopt;
@@ -192,8 +194,8 @@ QStringList updateScript() {
 
 std::optional<QString> archiveProblem(const QString& programDir, const QString& archive) {
     const QString file = QFileInfo(archive).absoluteFilePath();
-    const SevenZip test = runSevenZip(programDir, {QStringLiteral("t"), QStringLiteral("-bso0"),
-                                                   QStringLiteral("-bsp0"), file});
+    const SevenZip test = runSevenZip(
+        programDir, {QStringLiteral("t"), QStringLiteral("-bso0"), QStringLiteral("-bsp0"), file});
     if (!test.ok) return test.failure;
     const SevenZip list =
         runSevenZip(programDir, {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("-ba"),
@@ -212,10 +214,13 @@ std::optional<QString> archiveProblem(const QString& programDir, const QString& 
 }
 
 SelfUpdate::SelfUpdate(FtpClient& ftp, ScriptRunner runner, QString exeDir, Settings settings)
-    : ftp_(ftp), runner_(std::move(runner)), exeDir_(std::move(exeDir)), settings_(std::move(settings)) {}
+    : ftp_(ftp),
+      runner_(std::move(runner)),
+      exeDir_(std::move(exeDir)),
+      settings_(std::move(settings)) {}
 
-SelfUpdate::Outcome SelfUpdate::run(Configuration& config, const QDate& mydate,
-                                    QStringList& cmdrun, QStringList& cmdupdate) {
+SelfUpdate::Outcome SelfUpdate::run(Configuration& config, const QDate& mydate, QStringList& cmdrun,
+                                    QStringList& cmdupdate) {
     // 1. The restart script, before the download.
     cmdrun = restartScript();
     writeScript(inCurrentDir(kRestartScript), cmdrun);

@@ -50,8 +50,8 @@ TEST(IniValue, FollowsThePlatformReadersRules) {
     const Case cases[] = {
         {"plain", "[EPLAN]\r\nDATE=01.12.2026\r\n", "EPLAN", "DATE", "01.12.2026"},
         {"section and key without regard to case", "[eplan]\r\ndate=1\r\n", "EPLAN", "Date", "1"},
-        {"Cyrillic names without regard to case", ansi("[Раздел]\r\nКлюч=з\r\n"), "РАЗДЕЛ",
-         "кЛЮЧ", QStringLiteral("з")},
+        {"Cyrillic names without regard to case", ansi("[Раздел]\r\nКлюч=з\r\n"), "РАЗДЕЛ", "кЛЮЧ",
+         QStringLiteral("з")},
         {"Windows-1251 value", ansi("[EPLAN]\r\nMESS=Новые серии щитов\r\n"), "EPLAN", "MESS",
          QStringLiteral("Новые серии щитов")},
         {"UTF-8 text read as Windows-1251", "[S]\r\nK=\xD0\xA9\r\n", "S", "K",
@@ -108,8 +108,8 @@ TEST(IniValue, FollowsThePlatformReadersRules) {
         {"an error page", "<html><body>Not here</body></html>", "EPLAN", "DATE", std::nullopt},
     };
     for (const Case& c : cases) {
-        const auto value = iniValue(c.content, QString::fromUtf8(c.section),
-                                    QString::fromUtf8(c.key));
+        const auto value =
+            iniValue(c.content, QString::fromUtf8(c.section), QString::fromUtf8(c.key));
         EXPECT_EQ(shown(value), shown(c.value)) << c.what;
     }
 }
@@ -136,13 +136,15 @@ TEST(IniWithValue, ChangesOneLineAndKeepsTheBytesOfEveryOther) {
          "[EPLAN]\r\nA=1\r\nDATEUPDATE=10.12.2026\r\n"},
         {"added to an empty section", "[EPLAN]\r\n[X]\r\n",
          "[EPLAN]\r\nDATEUPDATE=10.12.2026\r\n[X]\r\n"},
-        {"the section added at the end", "[X]\nB=2\n", "[X]\nB=2\n[Eplan]\r\nDATEUPDATE=10.12.2026\r\n"},
+        {"the section added at the end", "[X]\nB=2\n",
+         "[X]\nB=2\n[Eplan]\r\nDATEUPDATE=10.12.2026\r\n"},
         {"the section added after a last line without its end", "B=2",
          "B=2\r\n[Eplan]\r\nDATEUPDATE=10.12.2026\r\n"},
         {"only the first section of the name",
          "[EPLAN]\r\nA=1\r\n[Eplan]\r\nDATEUPDATE=01.01.2020\r\n",
          "[EPLAN]\r\nA=1\r\nDATEUPDATE=10.12.2026\r\n[Eplan]\r\nDATEUPDATE=01.01.2020\r\n"},
-        {"the first key of the name, even an empty one", "[EPLAN]\r\nDATEUPDATE=\r\nDATEUPDATE=x\r\n",
+        {"the first key of the name, even an empty one",
+         "[EPLAN]\r\nDATEUPDATE=\r\nDATEUPDATE=x\r\n",
          "[EPLAN]\r\nDATEUPDATE=10.12.2026\r\nDATEUPDATE=x\r\n"},
         {"other lines byte for byte: odd bytes, comments, half a section",
          "; \x98\xFF\r\n[EPLAN\r\n[EPLAN]\r\n#DATEUPDATE=1\r\nDATEUPDATE=2\rZ=\xC0\n",
@@ -167,9 +169,9 @@ TEST(IniWithValue, KeepsTheFilesEncoding) {
     EXPECT_EQ(*after, utf16(QStringLiteral("[Раздел]\r\nK=новое\r\nL=1\r\n"), true));
 
     // A character the code page lacks cannot go into an ANSI file; into a UTF-16 one it can.
-    EXPECT_FALSE(iniWithValue("[S]\r\n", QStringLiteral("S"), QStringLiteral("K"),
-                              QStringLiteral("中"))
-                     .has_value());
+    EXPECT_FALSE(
+        iniWithValue("[S]\r\n", QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("中"))
+            .has_value());
     EXPECT_TRUE(iniWithValue(before, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("中"))
                     .has_value());
 }

@@ -42,8 +42,9 @@ protected:
         ASSERT_TRUE(QDir().mkpath(web_.filePath(QStringLiteral("f/8270"))));
         ASSERT_TRUE(QDir().mkpath(ftp_.filePath(QStringLiteral("eplan"))));
         // A stand-in interpreter that records how it was started.
-        write(QStringLiteral("cmd"), "#!/bin/sh\nprintf '%s\\n' \"$(pwd)\" \"$@\" > started.tmp\n"
-                                     "mv started.tmp started.txt\n");
+        write(QStringLiteral("cmd"),
+              "#!/bin/sh\nprintf '%s\\n' \"$(pwd)\" \"$@\" > started.tmp\n"
+              "mv started.tmp started.txt\n");
         QFile(path(QStringLiteral("cmd")))
             .setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
                             QFileDevice::ExeOwner);
@@ -76,8 +77,9 @@ protected:
     QStringList servers() const { return https_->connectTo() + ftpServer_->connectTo(); }
     // The maker's FTP host on a port where nothing listens.
     QStringList noFtp() const {
-        return https_->connectTo() + QStringList{QStringLiteral("%1:2121:127.0.0.1:1").arg(
-                                         QString::fromUtf8(buildconfig::kFtpHost))};
+        return https_->connectTo() +
+               QStringList{QStringLiteral("%1:2121:127.0.0.1:1")
+                               .arg(QString::fromUtf8(buildconfig::kFtpHost))};
     }
 
     TForm1& start(const QStringList& connectTo) {
@@ -199,7 +201,8 @@ TEST_F(Startup, AfterAFailedParseTheBarStandsAt100PlusTheConfigurationsBytes) {
         expectReport(QStringLiteral("'soon' is not a valid date."));
         EXPECT_EQ(form.ProgressBar1->value(), c.position) << c.newsLength;
         // The news are cut after the 2047th character.
-        EXPECT_EQ(form.Memo1->toPlainText(), QString(std::min<qsizetype>(c.newsLength, 2047), u'н'));
+        EXPECT_EQ(form.Memo1->toPlainText(),
+                  QString(std::min<qsizetype>(c.newsLength, 2047), u'н'));
     }
 }
 
@@ -217,7 +220,8 @@ TEST_F(Startup, AnotherCurrentDirectoryGetsTheCopyWhileTheExecutablesDecides) {
     QFile copy(other.filePath(QStringLiteral("eplan-config.ini")));
     ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
     EXPECT_EQ(copy.readAll(), config(QStringLiteral("10.12.2026")));
-    EXPECT_EQ(read(QStringLiteral("eplan-config.ini")), config(QStringLiteral("01.12.2026"), "Старые"));
+    EXPECT_EQ(read(QStringLiteral("eplan-config.ini")),
+              config(QStringLiteral("01.12.2026"), "Старые"));
     EXPECT_FALSE(QFileInfo::exists(other.filePath(QStringLiteral("cmdrun.cmd"))));
     EXPECT_TRUE(ftpServer_->commands().isEmpty());
 }
@@ -271,9 +275,8 @@ TEST_F(Startup, ADueUpdateDownloadsChecksWritesBothScriptsRecordsTheDateAndEnds)
                   "; mine\r\n" + localState(c.recorded));
         // The interpreter was started in the program's directory, to wait for this process.
         EXPECT_EQ(started(),
-                  QStringList({dir().path(), QStringLiteral("--wait-pid"),
-                               QString::number(kPid), path(QStringLiteral("cmdupdate.cmd")),
-                               QString()})
+                  QStringList({dir().path(), QStringLiteral("--wait-pid"), QString::number(kPid),
+                               path(QStringLiteral("cmdupdate.cmd")), QString()})
                       .join(QLatin1Char('\n')));
         EXPECT_TRUE(form.terminateRequested());
         EXPECT_EQ(panel(0), QString());
@@ -346,7 +349,8 @@ TEST_F(Startup, AnArchiveThatWouldNotGiveAWorkingProgramBackIsAFailedDownload) {
     const Case cases[] = {
         {"cut short", good.left(good.size() / 2), "повреждён"},
         {"no archive at all", "<html>not found</html>", "повреждён"},
-        {"damaged inside", [&] {
+        {"damaged inside",
+         [&] {
              QByteArray b = good;
              b[b.size() / 2] = static_cast<char>(b[b.size() / 2] ^ 0x55);
              b[40] = static_cast<char>(b[40] ^ 0x55);
@@ -361,7 +365,8 @@ TEST_F(Startup, AnArchiveThatWouldNotGiveAWorkingProgramBackIsAFailedDownload) {
          sevenZip({{QStringLiteral("VOLNOR_Eplan_DB"), program},
                    {QStringLiteral("7z/7z.exe"), "not 7-Zip"}}),
          "7z/7z.exe"},
-        {"a link among the files", [&] {
+        {"a link among the files",
+         [&] {
              QTemporaryDir stage;
              QFile f(stage.filePath(QStringLiteral("VOLNOR_Eplan_DB")));
              EXPECT_TRUE(f.open(QIODevice::WriteOnly));

@@ -50,7 +50,8 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     ASSERT_TRUE(QDir().mkpath(web.filePath(QStringLiteral("f/8270"))));
     QFile remote(web.filePath(QStringLiteral("f/8270/eplan-config.ini")));
     ASSERT_TRUE(remote.open(QIODevice::WriteOnly));
-    remote.write(*toAnsi(QStringLiteral("[EPLAN]\r\nDATE=%1\r\nMESS=Обновление\r\n").arg(published)));
+    remote.write(
+        *toAnsi(QStringLiteral("[EPLAN]\r\nDATE=%1\r\nMESS=Обновление\r\n").arg(published)));
     remote.close();
 
     // The new build: the program, the interpreter and data, told apart from the old by a mark.
@@ -82,8 +83,7 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     FtpServer ftpServer(ftp.path());
     write(QStringLiteral("stand_in.ini"),
           "[stand-in]\r\nconnect=" +
-              (https.connectTo() + ftpServer.connectTo()).join(QLatin1Char(';')).toUtf8() +
-              "\r\n");
+              (https.connectTo() + ftpServer.connectTo()).join(QLatin1Char(';')).toUtf8() + "\r\n");
 
     QProcess old;
     old.setWorkingDirectory(dir().path());
@@ -99,10 +99,12 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
 
     const QStringList lines = log();
     ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("start %1 old").arg(oldPid))) << lines[0].toStdString();
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("start %1 old").arg(oldPid)))
+        << lines[0].toStdString();
     // The old program's files stayed as they were until it had ended, and the new one started
     // after that.
-    EXPECT_EQ(lines[1].toStdString(), QStringLiteral("exit %1 update=1 old").arg(oldPid).toStdString());
+    EXPECT_EQ(lines[1].toStdString(),
+              QStringLiteral("exit %1 update=1 old").arg(oldPid).toStdString());
     EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" new old-running=0"))) << lines[2].toStdString();
     EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" update=0 new"))) << lines[3].toStdString();
 
