@@ -117,7 +117,7 @@ std::optional<QString> entryProblem(const QDir& programDir, const Entry& entry) 
         prefix = prefix.isEmpty() ? part : prefix + QLatin1Char('/') + part;
         if (QFileInfo(programDir.filePath(prefix)).isSymLink())
             return QStringLiteral(
-                       "файл %1 из архива обновления лёг бы на ссылку «%2» в папке "
+                       "архив обновления записал бы %1 поверх ссылки «%2» в папке "
                        "программы")
                 .arg(shown, prefix);
     }
