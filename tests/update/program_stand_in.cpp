@@ -43,7 +43,8 @@ public:
 
 class NoShell : public volnor::Shell {
 public:
-    void open(const QString&) override {}
+    void openUrl(const QString&) override {}
+    void openFolder(const QString&) override {}
 };
 
 QString version() {
