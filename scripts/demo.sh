@@ -6,7 +6,7 @@
 #
 # With --update the server publishes a newer DATE and an update archive made from the build:
 # the program downloads it, ends, the update scripts replace its files and start it again.
-# Under Xvfb the restarted window is saved as docs/screenshot-update.png.
+# Under Xvfb the restarted window is saved with its news open as docs/screenshot-update.png.
 set -euo pipefail
 shopt -s extglob
 cd "$(dirname "$0")/.."
@@ -98,6 +98,10 @@ if [ "$update" = 1 ]; then
   new="$(xdotool getwindowpid "$window")"
   pids+=("$new")
   sleep 2
+  # "новости обновлений", the sixth toolbar button, shows the news text of the configuration.
+  xdotool mousemove --window "$window" 574 38 click 1
+  xdotool mousemove --window "$window" 450 600
+  sleep 1
   mkdir -p "$repo/docs"
   eval "$(xdotool getwindowgeometry --shell "$window")"
   import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot-update.png"
