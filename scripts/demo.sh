@@ -3,6 +3,10 @@
 # and starts the program in a throwaway program directory. Without a display it runs under Xvfb,
 # double-clicks the first group of the catalogue, waits for the download's message box, saves
 # docs/screenshot.png and lists the folder the EDZ files landed in.
+#
+# With --update the server publishes a newer DATE and an update archive made from the build:
+# the program downloads it, ends, the update scripts replace its files and start it again.
+# Under Xvfb the restarted window is saved with its news open as docs/screenshot-update.png.
 set -euo pipefail
 shopt -s extglob
 cd "$(dirname "$0")/.."
@@ -10,6 +14,10 @@ repo="$(pwd)"
 https_port=18443
 ftp_port=12121
 config_date="01.12.2026"  # DATE of the demo's configuration, in the short date format below
+update=0
+[ "${1:-}" = "--update" ] && update=1
+published_date="$config_date"
+[ "$update" = 1 ] && published_date="08.12.2026"  # later than the last applied update
 
 bash scripts/install-deps.sh
 bash scripts/build.sh build-demo -DVOLNOR_BUILD_TESTS=OFF \
@@ -19,8 +27,14 @@ bash scripts/build.sh build-demo -DVOLNOR_BUILD_TESTS=OFF \
 prog="$(mktemp -d /tmp/volnor-demo.XXXXXX)"
 cp -a build-demo/bin/. "$prog/"
 [ -e "$prog/7z/7z.exe" ] || { mkdir -p "$prog/7z"; ln -s /usr/bin/7zz "$prog/7z/7z.exe"; }
-# The last applied update is as new as the published one: no self-update in the demo.
+# The last applied update is as new as the published one: no self-update without --update.
 printf '[Eplan]\r\nDATEUPDATE=%s\r\n' "$config_date" > "$prog/eplan-config_local.ini"
+update_archive=""
+if [ "$update" = 1 ]; then
+  # The program's own files from the build; never the link to the system's 7-Zip.
+  update_archive="$prog.update.7z"
+  (cd build-demo/bin && 7zz a -bd -y '-xr!7z' "$update_archive" . > /dev/null)
+fi
 # Drive C: of the program lies inside the throwaway folder, with a sample parts database.
 export XDG_DATA_HOME="$prog/data"
 drive="$XDG_DATA_HOME/VOLNOR/drive_c"
@@ -35,7 +49,8 @@ cleanup() {  # the program first, then the X server, then the demo server
 trap cleanup EXIT
 
 /usr/bin/python3 tools/demo/demo_server.py --https-port "$https_port" --ftp-port "$ftp_port" \
-  --date "$config_date" --lifetime 3600 > "$prog/server.out" 2> "$prog/server.log" &
+  --date "$published_date" ${update_archive:+--update-archive "$update_archive"} \
+  --lifetime 3600 > "$prog/server.out" 2> "$prog/server.log" &
 pids+=($!)
 for _ in $(seq 100); do grep -q ready "$prog/server.out" 2>/dev/null && break; sleep 0.1; done
 grep -q ready "$prog/server.out" || { cat "$prog/server.log"; echo "demo server did not start"; exit 1; }
@@ -70,6 +85,33 @@ Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > "$prog/xvfb.log" 2>&1 &
 pids+=($!)
 export DISPLAY=":$display"
 for _ in $(seq 100); do xdotool getdisplaygeometry > /dev/null 2>&1 && break; sleep 0.1; done
+
+if [ "$update" = 1 ]; then
+  echo "Before: $(grep -a DATEUPDATE "$prog/eplan-config_local.ini" | tr -d '\r'), published DATE=$published_date"
+  run_program > "$prog/program.log" 2>&1 &
+  old=$!
+  pids+=("$old")
+  # The old program downloads the update, starts the update script and ends; the script waits
+  # for it, unpacks the archive and has the restart script start the program again.
+  for _ in $(seq 600); do kill -0 "$old" 2> /dev/null || break; sleep 0.1; done
+  window="$(await_window 'ВОЛНОР: установщик*' 120)"
+  new="$(xdotool getwindowpid "$window")"
+  pids+=("$new")
+  sleep 2
+  # "новости обновлений", the sixth toolbar button, shows the news text of the configuration.
+  xdotool mousemove --window "$window" 574 38 click 1
+  xdotool mousemove --window "$window" 450 600
+  sleep 1
+  mkdir -p "$repo/docs"
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot-update.png"
+  echo "The program ended and was restarted by the update (process $new)."
+  echo "After: $(grep -a DATEUPDATE "$prog/eplan-config_local.ini" | tr -d '\r')"
+  echo "Program directory after the update:"
+  ls -l "$prog"
+  echo "Saved $repo/docs/screenshot-update.png"
+  exit 0
+fi
 
 run_program > "$prog/program.log" 2>&1 &
 pids+=($!)

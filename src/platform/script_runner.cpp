@@ -67,9 +67,12 @@ std::unique_ptr<RunningScript> ScriptRunner::start(const QString& scriptPath) co
     return std::make_unique<RunningScript>(std::move(process));
 }
 
-bool ScriptRunner::startDetached(const QString& scriptPath) const {
-    return QProcess::startDetached(interpreterPath(), {QFileInfo(scriptPath).absoluteFilePath()},
-                                   QDir::currentPath());
+bool ScriptRunner::startDetached(const QString& scriptPath,
+                                 std::optional<qint64> waitForPid) const {
+    QStringList args;
+    if (waitForPid) args << QStringLiteral("--wait-pid") << QString::number(*waitForPid);
+    args << QFileInfo(scriptPath).absoluteFilePath();
+    return QProcess::startDetached(interpreterPath(), args, QDir::currentPath());
 }
 
 }  // namespace volnor

@@ -1,6 +1,7 @@
 #pragma once
 #include <QString>
 #include <memory>
+#include <optional>
 
 #include "platform/progress.h"
 
@@ -48,9 +49,11 @@ public:
     // Never fails by throwing: a script that cannot be started yields a failed result.
     std::unique_ptr<RunningScript> start(const QString& scriptPath) const;
 
-    // Starts the script and forgets it: it goes on after the program has ended. False when
-    // the interpreter could not be started.
-    bool startDetached(const QString& scriptPath) const;
+    // Starts the script and forgets it: it goes on after the program has ended. With waitForPid
+    // the interpreter runs no line before that process has ended (it gives up after a bounded
+    // wait and runs nothing then). False when the interpreter could not be started.
+    bool startDetached(const QString& scriptPath,
+                       std::optional<qint64> waitForPid = std::nullopt) const;
 
     QString interpreterPath() const;
 

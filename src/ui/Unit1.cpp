@@ -76,12 +76,18 @@ QStringList TForm1::buildConnectTo() {
 
 TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
                QStringList connectTo, QWidget* parent)
+    : TForm1(dialogs, shell, std::move(paths), std::move(exeDir), std::move(connectTo),
+             update::Settings{}, parent) {}
+
+TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
+               QStringList connectTo, update::Settings update, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
       dialogs_(dialogs),
       shell_(shell),
       paths_(std::move(paths)),
       exeDir_(std::move(exeDir)),
+      update_(std::move(update)),
       title_(applicationTitle(QCoreApplication::applicationFilePath())) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("ВОЛНОР: установщик для базы данных Eplan"));
@@ -100,6 +106,8 @@ TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir,
     setFont(pixelFont("Tahoma", 11));
 
     createComponents();
+    IdFTP1 = std::make_unique<FtpClient>(connectTo);
+    IdFTP1->setPump(&TForm1::pumpEvents);
     IdHTTP1 = std::make_unique<HttpClient>(std::move(connectTo));
     IdHTTP1->setOnWork([this](HttpClient& sender, HttpClient::WorkMode mode, std::int64_t count) {
         IdHTTP1Work(sender, mode, count);
@@ -282,10 +290,33 @@ void TForm1::FormCreate() {
     // 6: the maker's folder in the parts data directory; its result is not looked at.
     QDir().mkpath(paths_.native(kPartsDataFolder));
 
-    // 7 to 12, the remote configuration and the self-update, come here.
+    // 7: the remote configuration into the current directory; a failure passes silently.
+    update::fetchConfiguration(*IdHTTP1);
+    // 8 to 10: the copy and the local state file, both in the executable's directory.
+    update::Configuration config(exeDir_, update_);
+    StatusBar1->setPanelText(1, config.statusText());
+    Memo1->setPlainText(config.news());
+    // 11: a date that does not parse ends start-up here; the bar stays where the fetch left it.
+    const update::Configuration::Dates dates = config.dates();
+    // 12: a started update ends the program; a failed one leaves its text in panel 0.
+    if (dates.updateDue()) {
+        update::SelfUpdate updater(*IdFTP1, ScriptRunner({exeDir_}), exeDir_, update_);
+        const update::SelfUpdate::Outcome outcome =
+            updater.run(config, dates.mydate, cmdrun, cmdupdate);
+        if (outcome.started)
+            Terminate();
+        else if (!outcome.statusText.isEmpty())
+            StatusBar1->setPanelText(0, outcome.statusText);
+    }
 
     // 13.
     progress_->setPosition(0);
+}
+
+void TForm1::Terminate() {
+    terminateRequested_ = true;
+    // Queued: it takes effect in the message loop, which does nothing with it outside exec().
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
 }
 
 void TForm1::IdHTTP1Work(HttpClient& /*ASender*/, HttpClient::WorkMode /*AWorkMode*/,

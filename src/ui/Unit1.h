@@ -21,8 +21,10 @@
 #include "partsdb/maintenance.h"
 #include "platform/paths.h"
 #include "platform/progress.h"
+#include "transfer/ftp_client.h"
 #include "transfer/http_client.h"
 #include "ui/Unit2.h"
+#include "update/self_update.h"
 
 namespace volnor {
 class Dialogs;
@@ -76,6 +78,10 @@ public:
     // lie. connectTo: curl's connect-to list for IdHTTP1, buildConnectTo() in the product.
     TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, QStringList connectTo,
            QWidget* parent = nullptr);
+    // connectTo serves IdFTP1 as well. update: the short date format, today and the process id
+    // of the start-up's update check.
+    TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, QString exeDir, QStringList connectTo,
+           update::Settings update, QWidget* parent = nullptr);
     static QStringList buildConnectTo();
     ~TForm1() override;
 
@@ -122,6 +128,7 @@ public:
     QToolButton* ToolButton6;
     QMenu* PopupMenu1;
     QAction* N1;
+    std::unique_ptr<FtpClient> IdFTP1;
     TStatusBar* StatusBar1;
     QToolButton* ToolButton7;
     std::unique_ptr<HttpClient> IdHTTP1;
@@ -130,6 +137,11 @@ public:
     // The line lists of the self-update scripts.
     QStringList cmdupdate;
     QStringList cmdrun;
+
+    // Application.Terminate: the program ends once the message loop runs, after it has shown
+    // the window. Asked for by a started self-update.
+    void Terminate();
+    bool terminateRequested() const { return terminateRequested_; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -152,6 +164,8 @@ private:
     Shell& shell_;
     WinPaths paths_;
     QString exeDir_;
+    update::Settings update_;
+    bool terminateRequested_ = false;
     QString title_;
     std::unique_ptr<BarProgress> progress_;
     std::unique_ptr<Downloader> downloader_;

@@ -13,6 +13,7 @@
 #include "partsdb/maintenance.h"
 #include "partsdb/removal_table.h"
 #include "partsdb/sampledb.h"
+#include "support/configuration.h"
 #include "support/recorders.h"
 #include "ui/Unit1.h"
 
@@ -25,6 +26,7 @@ class PartsCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(drive_.isValid() && exeDir_.isValid());
+        ASSERT_TRUE(writeCurrentConfiguration(exeDir_.path()));
         form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir_.path(),
                                          QStringList{});
         form_->show();

@@ -13,6 +13,7 @@
 #include "buildconfig.h"
 #include "catalogue/catalogue.h"
 #include "platform/error.h"
+#include "support/configuration.h"
 #include "support/recorders.h"
 #include "ui/Unit1.h"
 #include "ui/style.h"
@@ -30,6 +31,7 @@ class Window : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(drive.isValid() && exeDir.isValid());
+        ASSERT_TRUE(volnor::test::writeCurrentConfiguration(exeDir.path()));
         sheet = qApp->styleSheet();
         ASSERT_TRUE(volnor::ui::TrySetStyle(QString::fromLatin1(volnor::ui::kStyleName), dialogs,
                                             QStringLiteral("T")));
@@ -178,7 +180,8 @@ TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
     form->show();
     EXPECT_FALSE(form->Memo1->isVisible());
     EXPECT_FALSE(form->Frame21->isVisible());
-    EXPECT_EQ(form->Memo1->toPlainText(), QStringLiteral("Memo1"));
+    // Start-up replaced the stored text "Memo1" with the news, empty here.
+    EXPECT_EQ(form->Memo1->toPlainText(), QString());
     EXPECT_EQ(form->Memo1->geometry(), QRect(251, 229, 422, 267));
     EXPECT_EQ(form->Frame21->geometry(), QRect(88, 128, 709, 467));
     EXPECT_EQ(form->Frame21->Memo1->pos(), QPoint(3, 10));

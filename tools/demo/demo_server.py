@@ -7,7 +7,9 @@ HTTPS:
   /f/8270/eplan-config.ini  the remote configuration: section [EPLAN] with DATE and MESS
   /                         a short page standing for the maker's web site
 FTP (user "anonymous", no password):
-  /eplan/update.7z, /eplan/Eplan.7z
+  /eplan/update.7z          the update archive given with --update-archive, else a small one
+                            without the program (no demo start finds an update due without it)
+  /eplan/Eplan.7z
 
 Prints "ready" once both accept connections, then serves until killed or --lifetime ends.
 """
@@ -94,7 +96,7 @@ def make_certificate(folder):
     return cert, key
 
 
-def make_ftp_root(folder):
+def make_ftp_root(folder, update_archive):
     root = os.path.join(folder, "ftp")
     eplan = os.path.join(root, "eplan")
     os.makedirs(eplan)
@@ -104,6 +106,8 @@ def make_ftp_root(folder):
     for name in ("update.7z", "Eplan.7z"):
         subprocess.run(["7zz", "a", "-bd", "-y", os.path.join(eplan, name), readme],
                        check=True, stdout=subprocess.DEVNULL)
+    if update_archive:
+        shutil.copyfile(update_archive, os.path.join(eplan, "update.7z"))
     return root
 
 
@@ -112,7 +116,9 @@ def main():
     parser.add_argument("--https-port", type=int, default=18443)
     parser.add_argument("--ftp-port", type=int, default=12121)
     parser.add_argument("--date", default="01.12.2026", help="DATE of the configuration")
-    parser.add_argument("--news", default="Каталог обновлён: добавлены новые серии.")
+    parser.add_argument("--news", default="Каталог обновлён: добавлены новые серии щитов "
+                        "и корпусов, исправлены описания автоматических выключателей.")
+    parser.add_argument("--update-archive", help="file served as /eplan/update.7z")
     parser.add_argument("--lifetime", type=float, default=3600.0, help="seconds")
     args = parser.parse_args()
 
@@ -128,7 +134,7 @@ def main():
         https.socket = context.wrap_socket(https.socket, server_side=True)
 
         authorizer = DummyAuthorizer()
-        authorizer.add_anonymous(make_ftp_root(work))
+        authorizer.add_anonymous(make_ftp_root(work, args.update_archive))
         handler = type("DemoFtpHandler", (FTPHandler,), {"authorizer": authorizer})
         ftp = FTPServer(("127.0.0.1", args.ftp_port), handler)
 
