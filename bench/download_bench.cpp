@@ -338,6 +338,7 @@ int memoryChild(const QString& prog, const QString& node, const QString& connect
     if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
         fail(QStringLiteral("cannot reset the peak"));
     clear.close();
+    dialogs.shown.clear();  // what start-up reported
     form.TreeView1DblClick();
     const qint64 peak = statusKib("VmHWM");
     if (dialogs.shown != QStringList{kDone})
