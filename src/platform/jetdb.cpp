@@ -263,7 +263,8 @@ QString translateStatement(const QString& jetSql) {
     out.reserve(sql.size() + 32);
     const qsizetype n = sql.size();
     qsizetype i = 0;
-    auto copyLiteral = [&] {  // from the opening apostrophe through the closing one
+    // From the opening apostrophe through the closing one; false when the text ends before it.
+    auto copyLiteral = [&] {
         out += sql[i++];
         while (i < n) {
             out += sql[i];
@@ -272,9 +273,10 @@ QString translateStatement(const QString& jetSql) {
                     out += sql[i++];
                     continue;
                 }
-                return;
+                return true;
             }
         }
+        return false;
     };
     while (i < n) {
         const QChar c = sql[i];
@@ -297,8 +299,8 @@ QString translateStatement(const QString& jetSql) {
                 out += sql[i++];
                 while (i < n && isWord(sql[i])) out += sql[i++];
                 out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
-            } else if (i < n && sql[i] == u'\'') {
-                copyLiteral();
+            } else if (i < n && sql[i] == u'\'' && copyLiteral()) {
+                // Not after an unterminated literal, whose text it would become.
                 out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
             }
         } else {
