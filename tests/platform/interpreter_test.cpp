@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 #include <functional>
 
@@ -117,6 +118,77 @@ TEST_F(Interpreter, StartRunsAnotherScriptInAnInterpreterOfItsOwn) {
     const auto result = run({"start second.cmd"});
     EXPECT_TRUE(result.ok) << result.errors.toStdString();
     EXPECT_TRUE(eventually([&] { return !exists(QStringLiteral("victim.txt")); }));
+}
+
+// The update script replaces the interpreter's own file before its line "start cmdrun.cmd".
+TEST_F(Interpreter, StartsAScriptAfterItsOwnFileWasReplaced) {
+    ASSERT_TRUE(dir().mkdir(QStringLiteral("new")));
+    const QString self = runner().interpreterPath();
+    ASSERT_TRUE(QFile::copy(self, path(QStringLiteral("cmd"))));
+    ASSERT_TRUE(QFile::copy(self, path(QStringLiteral("new/cmd"))));
+    write(QStringLiteral("victim.txt"), "x");
+    writeScript(path(QStringLiteral("second.cmd")), {"del victim.txt"});
+    writeScript(path(QStringLiteral("t.cmd")),
+                {"del cmd", "cp.exe -p new\\cmd cmd", "start second.cmd"});
+    const auto result = ScriptRunner({dir().path()}).start(path(QStringLiteral("t.cmd")))->wait({});
+    EXPECT_TRUE(result.ok) << result.errors.toStdString();
+    EXPECT_TRUE(eventually([&] { return !exists(QStringLiteral("victim.txt")); }));
+}
+
+// With --wait-pid the first line runs only once that process has ended; the process here is a
+// child of the test that nobody reaps while the script waits, so it ends as a zombie.
+TEST_F(Interpreter, WaitsForTheProgramBeforeTheFirstLine) {
+    tool(QStringLiteral("check"), "[ -e ended ] && touch checked");
+    writeScript(path(QStringLiteral("t.cmd")), {"check.exe"});
+    QProcess program;
+    program.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QStringLiteral("sleep 0.5; touch ended")});
+    ASSERT_TRUE(program.waitForStarted());
+    QProcess script;
+    script.start(runner().interpreterPath(),
+                 {QStringLiteral("--wait-pid"), QString::number(program.processId()),
+                  path(QStringLiteral("t.cmd"))});
+    ASSERT_TRUE(script.waitForStarted());
+    // Only the interpreter is waited for: the program stays unreaped until the end.
+    ASSERT_TRUE(script.waitForFinished(20000));
+    EXPECT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
+    EXPECT_TRUE(exists(QStringLiteral("checked")));
+    program.waitForFinished();
+}
+
+// A program that does not end within the bound keeps its files: no line runs.
+TEST_F(Interpreter, GivesUpWhenTheProgramDoesNotEnd) {
+    write(QStringLiteral("kept.txt"), "x");
+    writeScript(path(QStringLiteral("t.cmd")), {"del kept.txt"});
+    QProcess program;
+    program.start(QStringLiteral("/bin/sleep"), {QStringLiteral("10")});
+    ASSERT_TRUE(program.waitForStarted());
+    QProcess script;
+    script.start(runner().interpreterPath(),
+                 {QStringLiteral("--wait-pid"), QString::number(program.processId()),
+                  QStringLiteral("--wait-limit"), QStringLiteral("1"), path(QStringLiteral("t.cmd"))});
+    ASSERT_TRUE(script.waitForFinished(20000));
+    EXPECT_EQ(script.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(script.readAllStandardError()).contains(QString::number(program.processId())));
+    EXPECT_TRUE(exists(QStringLiteral("kept.txt")));
+    program.kill();
+    program.waitForFinished();
+}
+
+TEST_F(Interpreter, RejectsABadCommandLine) {
+    writeScript(path(QStringLiteral("t.cmd")), {"exit"});
+    const QStringList bad[] = {
+        {},
+        {QStringLiteral("--wait-pid"), QStringLiteral("x1"), path(QStringLiteral("t.cmd"))},
+        {QStringLiteral("--wait-pid"), QStringLiteral("0"), path(QStringLiteral("t.cmd"))},
+        {path(QStringLiteral("t.cmd")), path(QStringLiteral("t.cmd"))},
+    };
+    for (const QStringList& args : bad) {
+        QProcess script;
+        script.start(runner().interpreterPath(), args);
+        ASSERT_TRUE(script.waitForFinished(20000));
+        EXPECT_EQ(script.exitCode(), 1) << args.join(' ').toStdString();
+        EXPECT_FALSE(script.readAllStandardError().isEmpty());
+    }
 }
 
 TEST_F(Interpreter, AMissingScriptFails) {
