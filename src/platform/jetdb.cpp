@@ -475,8 +475,8 @@ Compaction::Compaction(const QString& sourceConnection) {
     const bool readOnly = sqlite3_db_readonly(db_, "main") == 1;
     const char* take = readOnly ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE";
     if (sqlite3_exec(db_, take, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail(QStringLiteral("База данных %1 занята: другая программа записывает в неё. Сжатие не "
-                            "выполнено (%2).")
+        fail(QStringLiteral("База данных %1 занята другой программой, которая её читает или "
+                            "записывает; сжатие не выполнено (%2).")
                  .arg(quoted(file_), QString::fromUtf8(sqlite3_errmsg(db_))));
     if (!readOnly) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
 }
