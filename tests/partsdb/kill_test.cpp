@@ -31,9 +31,9 @@ namespace {
 constexpr int kParts = 20000;
 // Kills spread over a group removal with its compaction, and over a compaction alone, whose
 // moments the longer removal would cover only thinly.
-constexpr int kRemovalKills = 14;
-constexpr int kCompactionKills = 8;
-constexpr qint64 kBudgetMs = 90'000;  // the tries stop early rather than run longer
+constexpr int kRemovalKills = 12;
+constexpr int kCompactionKills = 6;
+constexpr qint64 kBudgetMs = 60'000;  // the tries stop early rather than run longer
 
 const RemovalEntry& largestEntry() {
     const RemovalEntry* best = &removalTable().front();
