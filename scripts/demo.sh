@@ -89,3 +89,17 @@ find "$prog" -mindepth 2 -maxdepth 2 -iname '*.edz' -printf '%h\n' | sort -u | w
   echo "EDZ files in $folder:"
   ls -l "$folder"
 done
+
+# ---- The instructions panel (second picture) ----
+# The download's box is closed, "инструкция" (the second toolbar button) is clicked, and the
+# window is saved with the panel open as docs/screenshot-instructions.png.
+xdotool key --window "$box" Return
+for _ in $(seq 50); do xdotool getwindowname "$box" > /dev/null 2>&1 || break; sleep 0.2; done
+# The toolbar starts at 16, 8 in the window; the second button's middle lies at about 114, 38.
+xdotool mousemove --window "$window" 114 38 click 1
+# The pointer leaves the toolbar, so that the button shows its pressed state, not its hover.
+xdotool mousemove --window "$window" 450 400
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot-instructions.png"
+echo "Saved $repo/docs/screenshot-instructions.png"

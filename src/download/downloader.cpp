@@ -8,12 +8,14 @@
 #include <QStringList>
 
 #include "catalogue/catalogue.h"
+#include "download/failure_reason.h"
 #include "download/script_file.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
 #include "platform/filesearch.h"
 #include "platform/shell.h"
 #include "transfer/http_client.h"
+#include "transfer/transfer_error.h"
 
 namespace volnor {
 
@@ -77,6 +79,9 @@ void Downloader::fetch(const QString& webpro, const QString& nodeText, Folder fo
     QByteArray stream;
     try {
         http_.Get(webpro, stream);
+    } catch (const TransferError& e) {
+        outcome.transferError = failureReason(e);
+        stream = QByteArray();
     } catch (const Error& e) {
         outcome.transferError = e.text();
         stream = QByteArray();
@@ -134,10 +139,11 @@ void Downloader::report(const QString& nodeText) {
     for (const ArchiveOutcome& o : outcomes_) {
         QString line;
         if (!o.transferError.isEmpty()) {
-            line = QStringLiteral("  %1 (%2)").arg(o.archive, o.transferError);
+            line = QStringLiteral("  %1: %2").arg(o.archive, o.transferError);
             if (!notFetched.contains(line)) notFetched << line;
         } else if (!o.ok()) {
-            line = QStringLiteral("  %1").arg(o.archive);
+            line = QStringLiteral("  %1: %2")
+                       .arg(o.archive, unpackFailureReason(o.unpack.value_or(ScriptResult{})));
             if (!notUnpacked.contains(line)) notUnpacked << line;
         }
     }
@@ -155,7 +161,7 @@ void Downloader::report(const QString& nodeText) {
         dialogs_.warning(text);
     }
     const QFileInfo folder(nodeText);
-    if (folder.isDir()) shell_.open(folder.absoluteFilePath());
+    if (folder.isDir()) shell_.openFolder(folder.absoluteFilePath());
 }
 
 }  // namespace volnor

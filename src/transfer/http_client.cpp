@@ -1,7 +1,7 @@
 #include "transfer/http_client.h"
 
-#include "platform/error.h"
 #include "transfer/curl_session.h"
+#include "transfer/transfer_error.h"
 
 namespace volnor {
 
@@ -83,7 +83,8 @@ void HttpClient::setConnectTimeout(std::chrono::milliseconds timeout) {
 }
 
 void HttpClient::Get(const QString& url, QByteArray& buffer) {
-    if (d_->session.busy()) throw Error(transfer::CurlSession::busyText(url));
+    if (d_->session.busy())
+        throw TransferError(transfer::CurlSession::busyText(url), CURLE_RECURSIVE_API_CALL, 0);
     buffer.clear();
     CURL* h = d_->session.easy();
     const QByteArray encodedUrl = url.toUtf8();
@@ -101,12 +102,15 @@ void HttpClient::Get(const QString& url, QByteArray& buffer) {
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &status);
     if (code != CURLE_OK) {
         const QString text = d_->session.errorText(code);
-        throw Error(code == CURLE_HTTP_RETURNED_ERROR
-                        ? QStringLiteral("%1 (HTTP status %2): %3").arg(text).arg(status).arg(url)
-                        : QStringLiteral("%1: %2").arg(text, url));
+        throw TransferError(
+            code == CURLE_HTTP_RETURNED_ERROR
+                ? QStringLiteral("%1 (HTTP status %2): %3").arg(text).arg(status).arg(url)
+                : QStringLiteral("%1: %2").arg(text, url),
+            code, status);
     }
     if (status < 200 || status > 299)
-        throw Error(QStringLiteral("HTTP status %1: %2").arg(status).arg(url));
+        throw TransferError(QStringLiteral("HTTP status %1: %2").arg(status).arg(url), CURLE_OK,
+                            status);
 }
 
 }  // namespace volnor

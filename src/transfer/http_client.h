@@ -13,7 +13,7 @@ namespace volnor {
 
 // The program's one HTTP(S) client (IdHTTP1 with its TLS transport). One instance lives as long
 // as the window, so connections and cookies are reused for the run. Blocking: Get returns when
-// the whole body is in the buffer, or raises volnor::Error with a message text.
+// the whole body is in the buffer, or raises a TransferError with a message text.
 class HttpClient {
 public:
     enum class WorkMode { Read, Write };

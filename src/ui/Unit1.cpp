@@ -23,10 +23,14 @@ namespace volnor::ui {
 
 namespace {
 
-// clBtnFace and clWindowText of a default Windows desktop: the window does not follow the
-// desktop's colour scheme, so that it looks the same everywhere.
+// clBtnFace, clWindowText, clWindowFrame and clWindow of a default Windows desktop: the window
+// does not follow the desktop's colour scheme, so that it looks the same everywhere.
 const QColor kBtnFace(0xF0, 0xF0, 0xF0);
 const QColor kWindowText(Qt::black);
+const QColor kWindowFrame(0x64, 0x64, 0x64);
+const QColor kWindow(Qt::white);
+const QColor kWhite(Qt::white);
+const QColor kBlack(Qt::black);
 
 const auto kPartsDataFolder = QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\");
 
@@ -123,10 +127,7 @@ void TForm1::createComponents() {
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setGeometry(16, 70, 865, 587);
     TreeView1->setFont(pixelFont("Times New Roman", 15));
-    QPalette treeColours = TreeView1->palette();
-    treeColours.setColor(QPalette::Base, kBtnFace);
-    treeColours.setColor(QPalette::Text, kWindowText);
-    TreeView1->setPalette(treeColours);
+    setTreeLook(kBtnFace, kWindowText, true);
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
     TreeView1->setIndentation(kTreeIndent);
@@ -184,8 +185,6 @@ void TForm1::createComponents() {
         panelButton->setCheckable(true);
         panelButton->setProperty("marked", true);
     }
-    // ToolButton1Click, 2, 3, 5 and 6 (the web site, the full archive, the e-mail and the two
-    // panels) are bound in bindCommands() when they exist.
     // The bar sizes itself to its buttons and its edges.
     ToolBar1->layout()->setContentsMargins(0, 0, 0, 0);
     ToolBar1->layout()->setSpacing(0);
@@ -242,6 +241,16 @@ void TForm1::bindCommands() {
             [this] { guard([this] { parts_->ToolButton4Click(); }); });
     connect(ToolButton7, &QToolButton::clicked, this,
             [this] { guard([this] { parts_->ToolButton7Click(); }); });
+    connect(ToolButton2, &QToolButton::clicked, this,
+            [this] { guard([this] { ToolButton2Click(); }); });
+    connect(ToolButton1, &QToolButton::clicked, this,
+            [this] { guard([this] { ToolButton1Click(); }); });
+    connect(ToolButton5, &QToolButton::clicked, this,
+            [this] { guard([this] { ToolButton5Click(); }); });
+    connect(ToolButton3, &QToolButton::clicked, this,
+            [this] { guard([this] { ToolButton3Click(); }); });
+    connect(ToolButton6, &QToolButton::clicked, this,
+            [this] { guard([this] { ToolButton6Click(); }); });
 }
 
 void TForm1::fillTree() {
@@ -286,6 +295,48 @@ void TForm1::IdHTTP1Work(HttpClient& /*ASender*/, HttpClient::WorkMode /*AWorkMo
 
 void TForm1::TreeView1DblClick() {
     guard([this] { downloader_->download(currentNodeText()); });
+}
+
+void TForm1::ToolButton2Click() {
+    shell_.openUrl(QStringLiteral("https://") + QString::fromUtf8(buildconfig::kWebHost) +
+                   QLatin1Char('/'));
+}
+
+void TForm1::ToolButton1Click() {
+    shell_.openUrl(QStringLiteral("ftp://") + QString::fromUtf8(buildconfig::kFtpHost) +
+                   QStringLiteral(":2121/eplan/Eplan.7z"));
+}
+
+void TForm1::ToolButton5Click() {
+    shell_.openUrl(QStringLiteral("mailto:") + QString::fromUtf8(buildconfig::kSupportName) +
+                   QLatin1Char('<') + QString::fromUtf8(buildconfig::kSupportEmail) +
+                   QStringLiteral(">?subject=Вопросы по Eplan"));
+}
+
+void TForm1::ToolButton3Click() { togglePanel(Frame21, ToolButton3); }
+
+void TForm1::ToolButton6Click() { togglePanel(Memo1, ToolButton6); }
+
+void TForm1::togglePanel(QWidget* panel, QToolButton* button) {
+    // The panel decides, not the button: a click has already flipped a checkable button.
+    if (panel->isHidden()) {
+        panel->show();
+        button->setChecked(true);
+        setTreeLook(kWindowFrame, kWhite, false);
+    } else {
+        panel->hide();
+        button->setChecked(false);
+        setTreeLook(kWindow, kBlack, true);
+    }
+}
+
+void TForm1::setTreeLook(const QColor& background, const QColor& text, bool takesInput) {
+    // Under the program's style sheet a palette set on the tree never reaches its viewport; a
+    // rule of its own does, and holds for the disabled tree as well.
+    TreeView1->setStyleSheet(
+        QStringLiteral("QTreeView#TreeView1 { background-color: %1; color: %2; }")
+            .arg(background.name(), text.name()));
+    TreeView1->setEnabled(takesInput);
 }
 
 void TForm1::TreeView1ContextPopup(const QPoint& pos) {
@@ -338,7 +389,9 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event) {
             // A right-click asks for the context menu only: it leaves the current node and the
             // selection as they were, so that the menu acts on the node the user chose.
             if (mouse->button() == Qt::RightButton) return true;
-            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton)
+            // A disabled tree's viewport still passes its events through this filter.
+            if (event->type() == QEvent::MouseButtonDblClick && mouse->button() == Qt::LeftButton &&
+                TreeView1->isEnabled())
                 TreeView1DblClick();
         }
     }

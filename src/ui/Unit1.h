@@ -84,6 +84,13 @@ public:
     // Progress reports of IdHTTP1: each count is added to the bar's position.
     void IdHTTP1Work(HttpClient& ASender, HttpClient::WorkMode AWorkMode, std::int64_t AWorkCount);
     void TreeView1DblClick();
+    // The web site, the full archive on the FTP server and an e-mail to support, handed to the
+    // shell; the instructions and news panels shown or hidden.
+    void ToolButton2Click();
+    void ToolButton1Click();
+    void ToolButton5Click();
+    void ToolButton3Click();
+    void ToolButton6Click();
 
     // Runs one operation. An error it does not catch ends it and is shown in the application's
     // error report; the program goes on. Every handler and start-up run through here.
@@ -136,6 +143,10 @@ private:
     void bindCommands();
     void FormCreate();
     void TreeView1ContextPopup(const QPoint& pos);
+    // Shows a hidden panel or hides a shown one; its button's pressed state and the tree's look
+    // follow. The tree's settings are shared by both panels.
+    void togglePanel(QWidget* panel, QToolButton* button);
+    void setTreeLook(const QColor& background, const QColor& text, bool takesInput);
 
     Dialogs& dialogs_;
     Shell& shell_;

@@ -1,12 +1,13 @@
 #pragma once
 #include <QFrame>
-#include <QPlainTextEdit>
 #include <QStringList>
+#include <QTextEdit>
 
 namespace volnor::ui {
 
 // The instructions panel: one editable memo with the user's workflow. What the user types into
-// it lasts until the program ends.
+// it lasts until the program ends. A plain-text field whose lines keep the font's line spacing
+// in whole pixels, so that the whole text fits the field, which has no scroll bars.
 class TFrame2 : public QFrame {
     Q_OBJECT
 public:
@@ -16,7 +17,7 @@ public:
     // The instruction text, line by line; blanks at the ends of lines belong to it.
     static const QStringList& instructionLines();
 
-    QPlainTextEdit* Memo1;
+    QTextEdit* Memo1;
 };
 
 }  // namespace volnor::ui

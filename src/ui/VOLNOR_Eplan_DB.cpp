@@ -1,15 +1,25 @@
 // The program's main block.
 #include <QApplication>
+#include <QTranslator>
+#include <cstdio>
 
 #include "platform/paths.h"
 #include "ui/Unit1.h"
 #include "ui/error_report.h"
 #include "ui/qt_seams.h"
 #include "ui/style.h"
+#include "ui/translation.h"
 
 int main(int argc, char** argv) {
     using namespace volnor;
     QApplication app(argc, argv);
+    // Before the first widget: standard buttons take their texts when they are made.
+    QTranslator qtRussian;
+    if (!ui::installRussianTranslation(qtRussian))
+        std::fputs(
+            "Не найден русский перевод Qt (qtbase_ru.qm): стандартные кнопки и диалоги "
+            "остаются на английском.\n",
+            stderr);
     ui::installFontSubstitutions();
     const QString title = ui::applicationTitle(QCoreApplication::applicationFilePath());
     ui::QtDialogs dialogs(title);

@@ -41,14 +41,12 @@ std::optional<QString> QtDialogs::chooseFile(const QString& title, const QString
     return file;
 }
 
-void QtShell::open(const QString& target) {
-    // A scheme of two or more letters marks a URL; anything else ("C:\...", ".\Группа") is a path.
-    const qsizetype colon = target.indexOf(QLatin1Char(':'));
-    if (colon > 1) {
-        QDesktopServices::openUrl(QUrl(target, QUrl::TolerantMode));
-        return;
-    }
-    const QFileInfo path(paths_.native(target));
+void QtShell::openUrl(const QString& url) {
+    QDesktopServices::openUrl(QUrl(url, QUrl::TolerantMode));
+}
+
+void QtShell::openFolder(const QString& folder) {
+    const QFileInfo path(paths_.native(folder));
     QDesktopServices::openUrl(QUrl::fromLocalFile(QDir::cleanPath(path.absoluteFilePath())));
 }
 

@@ -31,7 +31,8 @@ private:
 class QtShell : public Shell {
 public:
     explicit QtShell(WinPaths paths) : paths_(std::move(paths)) {}
-    void open(const QString& target) override;
+    void openUrl(const QString& url) override;
+    void openFolder(const QString& folder) override;
 
 private:
     WinPaths paths_;

@@ -36,8 +36,14 @@ public:
 
 class RecordingShell : public Shell {
 public:
-    void open(const QString& target) override { opened.push_back(target); }
+    void openUrl(const QString& url) override { opened.push_back(url); }
+    void openFolder(const QString& folder) override {
+        opened.push_back(folder);
+        folders.push_back(folder);
+    }
+    // Every target, in order; and those of them that were opened as folders.
     QStringList opened;
+    QStringList folders;
 };
 
 }  // namespace volnor::test

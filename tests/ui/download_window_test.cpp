@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QTest>
 #include <QUrl>
 #include <memory>
 
@@ -165,19 +166,80 @@ TEST_F(DoubleClick, WithSeveralNodesSelectedOnlyTheCurrentOneCounts) {
     EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
 }
 
-TEST_F(DoubleClick, AFailedArchiveIsReportedAsAWarningNotAsDone) {
-    const catalogue::Entry leaf = plainLeaf();  // nothing served: the server answers 404
-    form_->TreeView1->setCurrentItem(item(leaf.namepro));
+// The warning names the archive with a short reason; the server's status is said once.
+TEST_F(DoubleClick, AFailedArchiveIsReportedAsAWarningWithItsReason) {
+    const catalogue::Entry leaf = plainLeaf();
+    struct Case {
+        const char* what;
+        QByteArray body;  // empty: not served, the server answers 404
+        QString line;
+    };
+    const Case cases[] = {
+        {"not served", {}, QStringLiteral("  %1: файл не найден на сервере (404)\n")},
+        {"no archive", "<html>moved</html>",
+         QStringLiteral("  %1: архив повреждён или не распаковался (")},
+    };
+    for (const Case& c : cases) {
+        dialogs_.shown.clear();
+        shell_.opened.clear();
+        shell_.folders.clear();
+        QFile::remove(web_.path() + QUrl(leaf.webpro).path());
+        if (!c.body.isEmpty()) {
+            ASSERT_TRUE(QDir().mkpath(QFileInfo(web_.path() + QUrl(leaf.webpro).path()).path()));
+            QFile f(web_.path() + QUrl(leaf.webpro).path());
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write(c.body);
+        }
+        form_->TreeView1->setCurrentItem(item(leaf.namepro));
 
-    doubleClick();
+        doubleClick();
 
-    ASSERT_EQ(dialogs_.shown.size(), 1u);
-    EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning);
-    EXPECT_TRUE(dialogs_.shown[0].text.contains(leaf.shortweb))
-        << dialogs_.shown[0].text.toStdString();
-    EXPECT_FALSE(dialogs_.texts().contains(kDone));
-    // The entry pass made the leaf's folder before the transfer: it is still opened.
-    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+        ASSERT_EQ(dialogs_.shown.size(), 1u) << c.what;
+        EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning) << c.what;
+        const QString text = dialogs_.shown[0].text;
+        EXPECT_TRUE(text.contains(c.line.arg(leaf.shortweb))) << c.what << text.toStdString();
+        EXPECT_EQ(text.count(QStringLiteral("404")), c.body.isEmpty() ? 1 : 0) << c.what;
+        EXPECT_FALSE(dialogs_.texts().contains(kDone)) << c.what;
+        // The entry pass made the leaf's folder before the transfer: it is still opened.
+        EXPECT_EQ(shell_.folders, QStringList{path(leaf.namepro)}) << c.what;
+        EXPECT_EQ(shell_.opened, shell_.folders) << c.what;
+    }
+}
+
+// While a panel is open the tree takes no double-click: no download starts. Once it is closed
+// the same double-click downloads again.
+TEST_F(DoubleClick, WithAPanelOpenADoubleClickOnTheTreeStartsNoDownload) {
+    const catalogue::Entry leaf = plainLeaf();
+    serve(leaf.webpro);
+    QTreeWidget* tree = form_->TreeView1;
+    tree->setCurrentItem(item(leaf.namepro));
+    tree->scrollToItem(item(leaf.namepro));
+    // On the leaf's row, right of both panels.
+    const QRect viewport(tree->viewport()->mapTo(form_.get(), QPoint(0, 0)),
+                         tree->viewport()->size());
+    const int y =
+        tree->viewport()->mapTo(form_.get(), tree->visualItemRect(item(leaf.namepro)).center()).y();
+    const QPoint at((form_->Frame21->geometry().right() + viewport.right()) / 2, y);
+    ASSERT_TRUE(viewport.contains(at));
+    ASSERT_FALSE(form_->Frame21->geometry().contains(at) || form_->Memo1->geometry().contains(at));
+    const auto doubleClickRow = [&] {
+        QTest::mouseDClick(form_->windowHandle(), Qt::LeftButton, {}, at);
+    };
+
+    for (QToolButton* toggle : {form_->ToolButton3, form_->ToolButton6}) {
+        toggle->click();
+        ASSERT_FALSE(tree->isEnabled());
+        doubleClickRow();
+        EXPECT_TRUE(requestedPaths().isEmpty()) << toggle->objectName().toStdString();
+        EXPECT_TRUE(dialogs_.shown.empty()) << toggle->objectName().toStdString();
+        EXPECT_TRUE(shell_.opened.isEmpty()) << toggle->objectName().toStdString();
+        toggle->click();
+    }
+
+    ASSERT_TRUE(tree->isEnabled());
+    doubleClickRow();
+    EXPECT_FALSE(requestedPaths().isEmpty());
+    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
 }
 
 TEST_F(DoubleClick, WithoutACurrentNodeDoesNothing) {

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QMouseEvent>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 #include "partsdb/maintenance.h"
@@ -115,6 +116,47 @@ TEST_F(PartsCommands, ChoosingTheDatabaseThenRemovingAGroupAndEverything) {
     EXPECT_EQ(dialogs_.texts(),
               (QStringList{partsdb::kConnectedText.toString(), partsdb::kRemovedText.toString(),
                            partsdb::kRemovedText.toString()}));
+}
+
+// While a panel is open a right-click on the tree opens no menu; the toolbar's database
+// buttons work all the same. Clicks come through the window, as the user gives them.
+TEST_F(PartsCommands, WithAPanelOpenTheTreeGivesNoMenuAndTheToolbarStillWorks) {
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
+    QTreeWidget* tree = form_->TreeView1;
+    tree->setCurrentItem(tree->topLevelItem(0));
+    // On the first row, right of both panels.
+    const QRect viewport(tree->viewport()->mapTo(form_.get(), QPoint(0, 0)),
+                         tree->viewport()->size());
+    const int y = tree->viewport()
+                      ->mapTo(form_.get(), tree->visualItemRect(tree->topLevelItem(0)).center())
+                      .y();
+    const QPoint onTree((form_->Frame21->geometry().right() + viewport.right()) / 2, y);
+    const auto clickAt = [&](QWidget* widget, Qt::MouseButton button) {
+        const QPoint at = widget ? widget->mapTo(form_.get(), widget->rect().center()) : onTree;
+        QTest::mouseClick(form_->windowHandle(), button, {}, at);
+    };
+    const QString db = drive_.filePath(QStringLiteral("ESS_part001.mdb"));
+    partsdb::makeSampleDatabase(db, 50);
+
+    for (QToolButton* toggle : {form_->ToolButton3, form_->ToolButton6}) {
+        clickAt(toggle, Qt::LeftButton);
+        clickAt(nullptr, Qt::RightButton);
+        EXPECT_FALSE(form_->PopupMenu1->isVisible()) << toggle->objectName().toStdString();
+
+        dialogs_.shown.clear();
+        dialogs_.nextFiles.push_back(db);
+        clickAt(form_->ToolButton7, Qt::LeftButton);
+        clickAt(form_->ToolButton4, Qt::LeftButton);
+        EXPECT_EQ(dialogs_.texts(), (QStringList{partsdb::kConnectedText.toString(),
+                                                 partsdb::kRemovedText.toString()}))
+            << toggle->objectName().toStdString();
+        clickAt(toggle, Qt::LeftButton);
+    }
+
+    // Closed again, the tree gives its menu.
+    clickAt(nullptr, Qt::RightButton);
+    EXPECT_TRUE(form_->PopupMenu1->isVisible());
+    form_->PopupMenu1->hide();
 }
 
 }  // namespace

@@ -3,10 +3,12 @@
 
 #include <QDesktopServices>
 #include <QDir>
+#include <QFileInfo>
 #include <QObject>
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include "catalogue/catalogue.h"
 #include "ui/qt_seams.h"
 
 namespace {
@@ -35,12 +37,12 @@ TEST(QtShell, HandsUrlsToTheirSchemesAndFoldersAsLocalFiles) {
     Handlers handlers;
     volnor::ui::QtShell shell{volnor::WinPaths(drive.path())};
 
-    shell.open(QStringLiteral("https://vn.test/"));
-    shell.open(QStringLiteral("ftp://ftp.vn.test:2121/eplan/Eplan.7z"));
-    shell.open(
+    shell.openUrl(QStringLiteral("https://vn.test/"));
+    shell.openUrl(QStringLiteral("ftp://ftp.vn.test:2121/eplan/Eplan.7z"));
+    shell.openUrl(
         QStringLiteral("mailto:Техподдержка ВОЛНОР<support@vn.test>?subject=Вопросы по Eplan"));
-    shell.open(QStringLiteral(".\\Модульное оборудование"));
-    shell.open(QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\"));
+    shell.openFolder(QStringLiteral(".\\Модульное оборудование"));
+    shell.openFolder(QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\"));
 
     ASSERT_EQ(handlers.urls.size(), 5);
     EXPECT_EQ(handlers.urls[0], QUrl(QStringLiteral("https://vn.test/")));
@@ -53,6 +55,27 @@ TEST(QtShell, HandsUrlsToTheirSchemesAndFoldersAsLocalFiles) {
               QDir::current().absoluteFilePath(QStringLiteral("Модульное оборудование")));
     EXPECT_EQ(handlers.urls[4].toLocalFile(),
               drive.path() + QStringLiteral("/Users/Public/EPLAN/Data/Элементы/VOLNOR"));
+}
+
+// A node's folder whose name holds a colon after its first character, as three leaves of the
+// catalogue do: it is still opened as the folder, not taken for a URL of some scheme.
+TEST(QtShell, OpensAFolderWhoseNameHoldsAColon) {
+    const QString node = QStringLiteral("Щиты этажные ЩЭ: на 2, 3 и 4 квартиры");
+    QStringList menulist;
+    volnor::catalogue::menuload(menulist);
+    ASSERT_TRUE(volnor::catalogue::findEntry(menulist, node).has_value());
+    QTemporaryDir programDir;
+    ASSERT_TRUE(programDir.isValid() && QDir(programDir.path()).mkdir(node));
+    Handlers handlers;
+    volnor::ui::QtShell shell{volnor::WinPaths(programDir.path())};
+
+    const QString folder = QDir(programDir.path()).filePath(node);
+    shell.openFolder(folder);
+
+    ASSERT_EQ(handlers.urls.size(), 1);
+    EXPECT_EQ(handlers.urls[0].scheme(), QStringLiteral("file"));
+    EXPECT_EQ(handlers.urls[0].toLocalFile(), folder);
+    EXPECT_TRUE(QFileInfo(handlers.urls[0].toLocalFile()).isDir());
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QImage>
 #include <QMouseEvent>
+#include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <stdexcept>
 
 #include "buildconfig.h"
@@ -141,6 +143,8 @@ TEST_F(Window, TheTreeShowsTheCatalogueCollapsedAndReadOnly) {
     EXPECT_EQ(tree->indentation(), 19);
     EXPECT_EQ(tree->contextMenuPolicy(), Qt::CustomContextMenu);
     EXPECT_EQ(tree->geometry(), QRect(16, 70, 865, 587));
+    // The tree's colours come from its style rule, applied when it is polished.
+    tree->ensurePolished();
     EXPECT_EQ(tree->palette().color(QPalette::Base), form->palette().color(QPalette::Window));
     EXPECT_FALSE(form->N1->isVisible());
     EXPECT_EQ(form->N1->text(), QStringLiteral("Удаление группы"));
@@ -298,26 +302,73 @@ TEST(Style, AppliesTheNamedStyleAndReportsAnUnknownOne) {
     qApp->setStyleSheet(before);
 }
 
-TEST(InstructionText, KeepsItsLinesAndTheirTrailingBlanks) {
-    const QStringList& lines = volnor::ui::TFrame2::instructionLines();
-    ASSERT_EQ(lines.size(), 26);
-    // Blanks at the end of lines 1 to 26.
-    const int trailing[26] = {1, 1, 2, 1, 2, 2, 0, 2, 0, 2, 0, 2, 0,
-                              1, 2, 1, 1, 1, 0, 0, 0, 0, 0, 0, 1, 0};
-    for (int i = 0; i < 26; ++i) {
-        const QString& line = lines[i];
-        int blanks = 0;
-        while (blanks < line.size() && line[line.size() - 1 - blanks] == QLatin1Char(' ')) ++blanks;
-        EXPECT_EQ(blanks, trailing[i]) << "line " << i + 1;
-    }
-    for (int rule : {3, 5, 15, 17}) EXPECT_EQ(lines[rule - 1].size(), 91) << "line " << rule;
-    EXPECT_TRUE(lines[15].contains(QStringLiteral("необходимо  подключить")));
-    EXPECT_EQ(lines[16].left(3), QStringLiteral(" - "));
-    EXPECT_EQ(lines[25], QStringLiteral("меню пункт \"Удаление группы\"."));
+// The instruction text as the user's workflow gives it, line by line, blanks included.
+// clang-format off
+const char16_t* const kInstructionLines[] = {
+    u"0. Для скачивания файлов щелкните два раза левой кнопкой мыши на группу продукции из списка, ",
+    u"дождитесь получения сообщения о успешном завершении скачивания. ",
+    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
+    u"Импорт файлов осуществляется средствами EPLAN Electric P8: ",
+    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
+    u"1.Откройте базу данных изделий;  ",
+    u"",
+    u"2.Выберите Дополнительно -> Импортировать;  ",
+    u"",
+    u"3.Выберите из раскрывающегося списка тип файла «Формат обмена данными EPLAN Data Portal (EDZ)»;  ",
+    u"",
+    u"4.В поле «Имя файла» укажите файлы, необходимые для импорта (возможен многократный выбор);  ",
+    u"",
+    u"5.Щелкните по кнопке «ОК». ",
+    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
+    u"Для удаления продукции ВОЛНОР необходимо  подключить в программе базу данных EPLAN Electric P8: ",
+    u" - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - ",
+    u" 1. Нажмите в меню программы кнопку \"Путь к базе\"; ",
+    u"",
+    u"2. В диалоговом окне выберите MDB файл базы данных;",
+    u"",
+    u"3. По умолчанию база данных лежит по следующему пути: C:\\Users\\Public\\EPLAN\\Data\\Элементы",
+    u"\\ESS_part001.mdb",
+    u"",
+    u"4. Выделить из списка продукцию и нажать правой кнопкой мыши по заголовку выбрав из контекстного ",
+    u"меню пункт \"Удаление группы\".",
+};
+// clang-format on
 
+TEST(InstructionText, IsTheWorkflowLineByLineBlanksIncluded) {
     volnor::ui::TFrame2 frame;
-    EXPECT_EQ(frame.Memo1->toPlainText(), lines.join(QLatin1Char('\n')));
     EXPECT_EQ(frame.size(), QSize(709, 467));
+    const QStringList lines = frame.Memo1->toPlainText().split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 26);
+    for (int i = 0; i < 26; ++i)
+        EXPECT_EQ(lines[i], QString::fromUtf16(kInstructionLines[i])) << "line " << i + 1;
+    EXPECT_EQ(frame.Memo1->geometry(), QRect(3, 3, 694, 454));
+    EXPECT_FALSE(frame.Memo1->isReadOnly());
+    EXPECT_EQ(frame.Memo1->lineWrapMode(), QTextEdit::WidgetWidth);
+}
+
+// The field has no scroll bars: every line of the text, wrapped at the field's width, lies in
+// its visible area with the fonts that stand in for Times New Roman here.
+TEST(InstructionText, FitsWholeIntoTheFieldThatHasNoScrollBars) {
+    volnor::ui::installFontSubstitutions();
+    volnor::ui::TFrame2 frame;
+    frame.show();
+    QApplication::processEvents();
+    QTextEdit* memo = frame.Memo1;
+    EXPECT_EQ(memo->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    EXPECT_EQ(memo->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+
+    QTextCursor start(memo->document());
+    QTextCursor end(memo->document());
+    end.movePosition(QTextCursor::End);
+    const QRect first = memo->cursorRect(start);
+    const QRect last = memo->cursorRect(end);
+    EXPECT_LE(memo->document()->size().height(), memo->viewport()->height());
+    EXPECT_GE(first.top(), 0);
+    EXPECT_LE(last.bottom(), memo->viewport()->height())
+        << "the last line ends at " << last.bottom() << ", the field shows "
+        << memo->viewport()->height();
+    // Nothing left to scroll to.
+    EXPECT_EQ(memo->verticalScrollBar()->maximum(), 0);
 }
 
 }  // namespace
