@@ -4,6 +4,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-bash scripts/build.sh build -DVOLNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+bash scripts/build.sh build -DVOLNOR_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DVOLNOR_WERROR=ON
 cd build
 ctest --output-on-failure -j 2 "$@"

@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
-#include <filesystem>
 #include <functional>
 
 #include "catalogue/catalogue.h"
@@ -47,17 +46,6 @@ private:
 };
 
 }  // namespace
-
-std::optional<QString> replaceFile(const QString& copy, const QString& target) {
-    std::error_code ec;
-    std::filesystem::rename(QFile::encodeName(copy).toStdString(),
-                            QFile::encodeName(target).toStdString(), ec);
-    if (ec)
-        return QStringLiteral("Cannot replace '%1' by the compacted copy: %2.")
-            .arg(target, QString::fromLocal8Bit(ec.message()));
-    jet::syncToDisk(QFileInfo(target).absolutePath());
-    return std::nullopt;
-}
 
 PartsMaintenance::PartsMaintenance(Dialogs& dialogs, WinPaths paths)
     : dialogs_(dialogs), paths_(std::move(paths)) {}
@@ -152,13 +140,15 @@ void PartsMaintenance::CompactDatabase_JRO(const QString& db, const QString& des
             src += kEnginePassword + password;
             destination += kEnginePassword + password;
         }
-        jet::compactDatabase(src, destination);
+        // The engine holds the source from its first read until the copy has replaced it.
+        jet::Compaction engine(src);
+        engine.writeCopy(destination);
         if (dest.isEmpty()) {
-            if (const auto why = replaceFile(name, db)) throw Error(*why);
+            engine.replaceSource(name);
             copy.clear();
         }
     } catch (const Error& e) {
-        if (!copy.isEmpty()) QFile::remove(copy);
+        if (!copy.isEmpty()) jet::removeDatabaseFiles(copy);
         dialogs_.showMessage(e.text());
     }
 }

@@ -20,10 +20,6 @@ inline constexpr QStringView kConnectedText = u"База успешно подк
 inline constexpr QStringView kRemovedText = u"Удаление завершено успешно!";
 inline constexpr QStringView kMakerName = u"ВОЛНОР";
 
-// Replaces `target` by `copy` in one rename on the same folder and syncs the folder; on failure
-// returns the reason and leaves both files as they were.
-std::optional<QString> replaceFile(const QString& copy, const QString& target);
-
 class PartsMaintenance {
 public:
     PartsMaintenance(Dialogs& dialogs, WinPaths paths);

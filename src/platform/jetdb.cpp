@@ -1,8 +1,15 @@
 #include "platform/jetdb.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include <QDir>
 #include <QFile>
@@ -119,8 +126,29 @@ QString storedPassword(sqlite3* db) {
     return out;
 }
 
+// The text for a database that cannot be read, by SQLite's extended result code.
+QString openFailure(const QString& file, int code, const QString& why) {
+    switch (code & 0xff) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("The database engine cannot open the file %1. It is already opened "
+                              "exclusively by another user.")
+            .arg(quoted(file));
+    case SQLITE_NOTADB:
+        return QStringLiteral("Unrecognized database format %1.").arg(quoted(file));
+    case SQLITE_READONLY:
+        return QStringLiteral("Запись в базу данных %1 была прервана, и её журнал восстановления "
+                              "нужно откатить, но файл или его папка недоступны для записи (%2).")
+            .arg(quoted(file), why);
+    case SQLITE_CORRUPT:
+        return QStringLiteral("База данных %1 повреждена (%2).").arg(quoted(file), why);
+    default:
+        return QStringLiteral("Cannot open the file %1: %2.").arg(quoted(file), why);
+    }
+}
+
 // Opens and checks a database file by the provider's rules; the errors name the file.
-sqlite3* openDatabase(const Target& target, bool readOnly) {
+sqlite3* openDatabase(const Target& target) {
     const QString file = absolute(target.path);
     const QFileInfo info(file);
     if (!info.exists()) throw Error(QStringLiteral("Could not find file %1.").arg(quoted(file)));
@@ -128,18 +156,17 @@ sqlite3* openDatabase(const Target& target, bool readOnly) {
     if (!info.isFile() || info.size() == 0)
         throw Error(QStringLiteral("Unrecognized database format %1.").arg(quoted(file)));
     QString why;
-    sqlite3* db = openFile(file, readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE, &why);
+    // Read-write where the file allows it: only a writer may roll back a journal a crash left.
+    sqlite3* db = openFile(file, SQLITE_OPEN_READWRITE, &why);
     if (!db) throw Error(QStringLiteral("Cannot open the file %1: %2.").arg(quoted(file), why));
+    // The first read also rolls back a journal that a crash left (a read-write open may).
     const int rc =
         sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
     if (rc != SQLITE_OK) {
-        const int code = sqlite3_errcode(db);
+        const int code = sqlite3_extended_errcode(db);
+        why = QString::fromUtf8(sqlite3_errmsg(db));
         sqlite3_close(db);
-        if (code == SQLITE_BUSY || code == SQLITE_LOCKED)
-            throw Error(QStringLiteral("The database engine cannot open the file %1. It is already "
-                                       "opened exclusively by another user.")
-                            .arg(quoted(file)));
-        throw Error(QStringLiteral("Unrecognized database format %1.").arg(quoted(file)));
+        throw Error(openFailure(file, code, why));
     }
     if (storedPassword(db) != target.password) {
         sqlite3_close(db);
@@ -236,7 +263,8 @@ QString translateStatement(const QString& jetSql) {
     out.reserve(sql.size() + 32);
     const qsizetype n = sql.size();
     qsizetype i = 0;
-    auto copyLiteral = [&] {  // from the opening apostrophe through the closing one
+    // From the opening apostrophe through the closing one; false when the text ends before it.
+    auto copyLiteral = [&] {
         out += sql[i++];
         while (i < n) {
             out += sql[i];
@@ -245,9 +273,10 @@ QString translateStatement(const QString& jetSql) {
                     out += sql[i++];
                     continue;
                 }
-                return;
+                return true;
             }
         }
+        return false;
     };
     while (i < n) {
         const QChar c = sql[i];
@@ -270,8 +299,8 @@ QString translateStatement(const QString& jetSql) {
                 out += sql[i++];
                 while (i < n && isWord(sql[i])) out += sql[i++];
                 out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
-            } else if (i < n && sql[i] == u'\'') {
-                copyLiteral();
+            } else if (i < n && sql[i] == u'\'' && copyLiteral()) {
+                // Not after an unterminated literal, whose text it would become.
                 out += QStringLiteral(" COLLATE %1").arg(QLatin1String(kCollation));
             }
         } else {
@@ -310,7 +339,7 @@ Connection::~Connection() { close(); }
 void Connection::open(const QString& connectionString) {
     close();
     const Target target = parseTarget(connectionString);
-    db_ = openDatabase(target, false);
+    db_ = openDatabase(target);
     file_ = absolute(target.path);
 }
 
@@ -378,30 +407,103 @@ bool syncToDisk(const QString& path) {
     return ok;
 }
 
-void compactDatabase(const QString& sourceConnection, const QString& destConnection) {
+void removeDatabaseFiles(const QString& path) {
+    for (const char* suffix : {"", "-journal", "-wal", "-shm"})
+        QFile::remove(path + QLatin1String(suffix));
+}
+
+Holders openHolders(const QString& path) {
+    Holders out;
+    struct stat target {};
+    if (::stat(QFile::encodeName(path).constData(), &target) != 0) return out;
+    const pid_t self = ::getpid();
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return out;
+    while (const dirent* p = ::readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(p->d_name, &end, 10);
+        if (pid <= 0 || *end) continue;
+        const std::string fdDir = "/proc/" + std::string(p->d_name) + "/fd";
+        DIR* fds = ::opendir(fdDir.c_str());
+        if (!fds) continue;  // gone, or another user's
+        int count = 0;
+        while (const dirent* f = ::readdir(fds)) {
+            if (f->d_name[0] == '.') continue;
+            struct stat st {};
+            if (::fstatat(::dirfd(fds), f->d_name, &st, 0) == 0 && st.st_dev == target.st_dev &&
+                st.st_ino == target.st_ino)
+                ++count;
+        }
+        ::closedir(fds);
+        if (count == 0) continue;
+        out.pids << pid;
+        if (pid == self) out.ownHandles = count;
+    }
+    ::closedir(proc);
+    return out;
+}
+
+Compaction::Compaction(const QString& sourceConnection) {
     const Target source = parseTarget(sourceConnection);
+    const int before = openHolders(absolute(source.path)).ownHandles;
+    db_ = openDatabase(source);
+    file_ = absolute(source.path);
+    ownHandles_ = openHolders(file_).ownHandles - before;
+    auto fail = [&](const QString& text) {
+        sqlite3_close(db_);
+        db_ = nullptr;
+        throw Error(text);
+    };
+    auto pragma = [&](const char* sql) {
+        sqlite3_stmt* st = nullptr;
+        QString out;
+        if (sqlite3_prepare_v2(db_, sql, -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            out = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        sqlite3_finalize(st);
+        return out.toLower();
+    };
+    // A WAL file beside the copy's name would be read into the copy: fold it in and go back to
+    // the plain journal, which needs the database to be free of every other connection.
+    if (pragma("PRAGMA journal_mode") == QLatin1String("wal") &&
+        pragma("PRAGMA journal_mode=DELETE") != QLatin1String("delete"))
+        fail(QStringLiteral("Журнал WAL базы данных %1 не удалось перенести в файл базы: её "
+                            "открыла другая программа (%2).")
+                 .arg(quoted(file_), QString::fromUtf8(sqlite3_errmsg(db_))));
+    // In exclusive locking mode a lock once taken is kept until the connection closes.
+    sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+    const bool readOnly = sqlite3_db_readonly(db_, "main") == 1;
+    const char* take = readOnly ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE";
+    if (sqlite3_exec(db_, take, nullptr, nullptr, nullptr) != SQLITE_OK)
+        fail(QStringLiteral("База данных %1 занята другой программой, которая её читает или "
+                            "записывает; сжатие не выполнено (%2).")
+                 .arg(quoted(file_), QString::fromUtf8(sqlite3_errmsg(db_))));
+    if (!readOnly) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+Compaction::~Compaction() { sqlite3_close(db_); }
+
+void Compaction::writeCopy(const QString& destConnection) {
     const Target dest = parseTarget(destConnection);
     const QString destFile = absolute(dest.path);
     const QFileInfo destInfo(destFile);
     if (destInfo.exists() || destInfo.isSymLink())
         throw Error(QStringLiteral("Database %1 already exists.").arg(quoted(destFile)));
+    auto failWith = [&](const QString& text) {
+        removeDatabaseFiles(destFile);
+        throw Error(text);
+    };
 
-    sqlite3* db = openDatabase(source, true);
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(db, "VACUUM INTO ?", -1, &st, nullptr);
+    sqlite3_prepare_v2(db_, "VACUUM INTO ?", -1, &st, nullptr);
     const QByteArray destName = QFile::encodeName(destFile);
     sqlite3_bind_text(st, 1, destName.constData(), int(destName.size()), SQLITE_TRANSIENT);
     const int rc = sqlite3_step(st);
-    const QString why = QString::fromUtf8(sqlite3_errmsg(db));
+    const QString why = QString::fromUtf8(sqlite3_errmsg(db_));
     sqlite3_finalize(st);
-    sqlite3_close(db);
-
-    auto failWith = [&](const QString& text) {
-        QFile::remove(destFile);
-        throw Error(text);
-    };
     if (rc != SQLITE_DONE)
-        failWith(QStringLiteral("Cannot write the database %1: %2.").arg(quoted(destFile), why));
+        failWith(QStringLiteral("Не удалось записать сжатую копию %1 (%2).")
+                     .arg(quoted(destFile), why));
 
     QString openError;
     sqlite3* copy = openFile(destFile, SQLITE_OPEN_READWRITE, &openError);
@@ -424,6 +526,43 @@ void compactDatabase(const QString& sourceConnection, const QString& destConnect
     if (verdict != QLatin1String("ok"))
         failWith(QStringLiteral("The compacted copy %1 failed its check: %2.")
                      .arg(quoted(destFile), verdict));
+}
+
+void Compaction::replaceSource(const QString& copy) {
+    // The users' platform deletes no file that is read-only or open in another program.
+    if (sqlite3_db_readonly(db_, "main") == 1)
+        throw Error(QStringLiteral("Файл %1 доступен только для чтения: сжатая копия не может его "
+                                   "заменить.")
+                        .arg(quoted(file_)));
+    const Holders holders = openHolders(file_);
+    QStringList others;
+    for (const qint64 pid : holders.pids)
+        if (pid != ::getpid() || holders.ownHandles > ownHandles_) others << QString::number(pid);
+    if (!others.isEmpty())
+        throw Error(QStringLiteral("Файл %1 открыт другой программой: сжатая копия не может его "
+                                   "заменить (процесс %2).")
+                        .arg(quoted(file_), others.join(QStringLiteral(", "))));
+
+    // A journal still beside the source is no live one, which would need a lock that the hold
+    // excludes: a crash left it empty or with a cleared header. It must not stay beside the copy.
+    QFile::remove(file_ + QStringLiteral("-journal"));
+
+    const QByteArray from = QFile::encodeName(copy);
+    struct stat st {};
+    if (::stat(QFile::encodeName(file_).constData(), &st) == 0) {
+        // chown first: it may clear the set-id bits that chmod then puts back.
+        if (::chown(from.constData(), st.st_uid, st.st_gid) != 0)
+            (void)!::chown(from.constData(), uid_t(-1), st.st_gid);
+        (void)!::chmod(from.constData(), st.st_mode & 07777);
+    }
+    if (::rename(from.constData(), QFile::encodeName(file_).constData()) != 0)
+        throw Error(QStringLiteral("Cannot replace %1 by the compacted copy: %2.")
+                        .arg(quoted(file_), QString::fromLocal8Bit(std::strerror(errno))));
+    syncToDisk(QFileInfo(file_).absolutePath());
+}
+
+void compactDatabase(const QString& sourceConnection, const QString& destConnection) {
+    Compaction(sourceConnection).writeCopy(destConnection);
 }
 
 }  // namespace volnor::jet

@@ -2,6 +2,7 @@
 // The parts-database provider and the compaction engine, standing in for the Jet 4.0 OLE DB
 // provider over SQLite files. Text compares as Jet compares it: "=" and LIKE ignore letter case
 // (Cyrillic included) and a null never matches.
+#include <QList>
 #include <QString>
 #include <map>
 
@@ -57,11 +58,46 @@ private:
     QString file_;
 };
 
-// The compaction engine: reads the database the source string names and writes a compacted copy
-// to the file the destination string names, which must not exist. The source stays as it was; the
-// copy is synced to disk and checked before this returns. Throws volnor::Error on failure and then
-// leaves no destination file behind.
+// The compaction engine. It holds the source exclusively from before the first page it reads until
+// it is destroyed, so a writer with an open transaction makes it fail and no writer can commit
+// in between. Taking the hold rolls back a journal a crash left beside the source and folds a
+// WAL file into it, so neither stays beside the database. Throws volnor::Error with a text.
+class Compaction {
+public:
+    explicit Compaction(const QString& sourceConnection);
+    ~Compaction();
+    Compaction(const Compaction&) = delete;
+    Compaction& operator=(const Compaction&) = delete;
+
+    // Writes the compacted copy to the file the destination string names, which must not exist;
+    // the copy is synced to disk and checked. On failure no file of the copy is left.
+    void writeCopy(const QString& destConnection);
+
+    // Puts the file `copy` in the source's place in one rename, with the source's permission bits
+    // (and its owner where the process may set it). Refused, leaving both files, while the source
+    // is read-only or anyone but this compaction holds it open.
+    void replaceSource(const QString& copy);
+
+private:
+    sqlite3* db_ = nullptr;
+    QString file_;
+    int ownHandles_ = 0;  // the descriptors of the source this compaction opened itself
+};
+
+// Compacts to a destination, leaving the source as it was (apart from a journal rolled back or a
+// WAL file folded in).
 void compactDatabase(const QString& sourceConnection, const QString& destConnection);
+
+// Deletes a database file with the journal, WAL and shared-memory files SQLite makes beside it.
+void removeDatabaseFiles(const QString& path);
+
+// Processes that hold `path` open, this one included: their ids and the count of handles. Only
+// processes whose descriptors this one may read are seen.
+struct Holders {
+    QList<qint64> pids;  // each process once
+    int ownHandles = 0;  // descriptors of this process
+};
+Holders openHolders(const QString& path);
 
 // fsync of a file or a folder; false when it cannot be opened or synced.
 bool syncToDisk(const QString& path);

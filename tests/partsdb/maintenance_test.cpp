@@ -344,20 +344,3 @@ TEST_F(Maintenance, AFailedCompactionShowsOneMessageAndLeavesTheSource) {
             << dialogs.shown[0].text.toStdString();
     }
 }
-
-TEST(ReplaceFile, AFailedRenameLeavesBothFiles) {
-    QTemporaryDir dir;
-    const QString copy = dir.filePath(QStringLiteral("copy"));
-    writeFile(copy, "new");
-    const QString target = dir.filePath(QStringLiteral("target"));
-    QDir().mkpath(target + QStringLiteral("/x"));
-    EXPECT_TRUE(replaceFile(copy, target).has_value());
-    EXPECT_TRUE(QFileInfo(copy).isFile());
-    EXPECT_TRUE(QFileInfo(target + QStringLiteral("/x")).isDir());
-
-    const QString file = dir.filePath(QStringLiteral("file"));
-    writeFile(file, "old");
-    EXPECT_FALSE(replaceFile(copy, file).has_value());
-    EXPECT_EQ(fileHash(file), QCryptographicHash::hash("new", QCryptographicHash::Sha256));
-    EXPECT_FALSE(QFileInfo::exists(copy));
-}

@@ -17,8 +17,13 @@ void RecordingDialogs::errorReport(const QString& title, const QString& text) {
 std::optional<QString> RecordingDialogs::chooseFile(const QString& title, const QString& filter) {
     chooserTitles << title;
     chooserFilters << filter;
-    if (nextFiles.empty()) return std::nullopt;
-    auto answer = nextFiles.front();
+    if (nextFiles.empty() || !nextFiles.front()) {
+        if (!nextFiles.empty()) nextFiles.pop_front();
+        return std::nullopt;
+    }
+    // Built from the string, not copied as an optional: GCC 12 at -O2 takes the optional's copy
+    // for a read of an unset QString (-Wmaybe-uninitialized).
+    const QString answer = *nextFiles.front();
     nextFiles.pop_front();
     return answer;
 }

@@ -54,7 +54,8 @@ std::vector<Line> readLines(std::string_view utf8) {
         ++number;
         std::string_view text = trimmed(utf8.substr(start, end - start));
         start = end + 1;
-        if (!text.empty() && text.front() == '@') text.remove_prefix(1);
+        // "@ del x" is "del x": blanks may follow the "@".
+        if (!text.empty() && text.front() == '@') text = trimmed(text.substr(1));
         if (text.empty()) continue;
         const std::size_t blank = text.find(' ');
         Line line;
