@@ -108,9 +108,12 @@ TEST_F(Window, TheLastUpdatesDateFitsTheVisiblePartOfStatusPanel1) {
     ASSERT_NE(panel, nullptr);
     const int visible = form.width() - form.StatusBar1->mapTo(&form, panel->pos()).x();
     ASSERT_EQ(visible, 248);
-    // The rightmost column the text is drawn in, on the panel drawn whole.
-    const QImage image = panel->grab().toImage();
-    const QColor background = image.pixelColor(image.width() - 4, image.height() / 2);
+    // The rightmost column the text is drawn in, on the panel drawn whole over the window's
+    // colour.
+    const QColor background = form.palette().color(QPalette::Window);
+    QImage image(panel->size(), QImage::Format_RGB32);
+    image.fill(background);
+    panel->render(&image);
     int inkRight = -1;
     for (int x = 0; x < image.width() - 2; ++x)
         for (int y = 1; y < image.height() - 1; ++y)
