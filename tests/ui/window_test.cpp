@@ -210,6 +210,7 @@ TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
         {form->ToolButton2, "Times New Roman", 15},
         {form->Memo1, "Tahoma", 16},
         {form->Frame21->Memo1, "Times New Roman", 15},
+        {form->StatusBar1, "Tahoma", 11},
     };
     for (const auto& f : fonts) {
         EXPECT_EQ(f.widget->font().family(), QString::fromLatin1(f.family))
