@@ -193,8 +193,9 @@ TEST_F(Toolbar, TheNewsPanelOpensEmptyWithoutNews) {
     for (const auto& c : cases) {
         QTemporaryDir exeDir;
         ASSERT_TRUE(exeDir.isValid());
-        if (c.configuration)
+        if (c.configuration) {
             ASSERT_TRUE(writeCurrentConfiguration(exeDir.path(), ShortDateFormat::user(), false));
+        }
         open(exeDir.path());
         click(form_->ToolButton6);
         ASSERT_TRUE(form_->Memo1->isVisible()) << c.what;
