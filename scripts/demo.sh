@@ -43,35 +43,37 @@ mkdir -p "$drive/Users/Public/EPLAN/Data/Элементы"
   --macros "$drive/Users/Public/EPLAN/Data/Макросы/VOLNOR" 40
 
 pids=()
+# Ends a process with SIGTERM, and with SIGKILL if it is still there after 5 s.
+stop() {
+  kill "$1" 2> /dev/null || return 0
+  for _ in $(seq 50); do kill -0 "$1" 2> /dev/null || return 0; sleep 0.1; done
+  kill -KILL "$1" 2> /dev/null || true
+}
 cleanup() {  # the program first, then the X server, then the demo server
-  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do kill "${pids[i]}" 2>/dev/null || true; done
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do stop "${pids[i]}"; done
 }
 trap cleanup EXIT
+
+# Polls the command "$3..." every 0.2 s until it succeeds, for at most $2 seconds; fails with
+# "$1" otherwise.
+await() {
+  local what="$1" seconds="$2"
+  shift 2
+  for _ in $(seq $((seconds * 5))); do "$@" && return 0; sleep 0.2; done
+  echo "demo: gave up after $seconds s waiting for $what" >&2
+  return 1
+}
 
 /usr/bin/python3 tools/demo/demo_server.py --https-port "$https_port" --ftp-port "$ftp_port" \
   --date "$published_date" ${update_archive:+--update-archive "$update_archive"} \
   --lifetime 3600 > "$prog/server.out" 2> "$prog/server.log" &
 pids+=($!)
-for _ in $(seq 100); do grep -q ready "$prog/server.out" 2>/dev/null && break; sleep 0.1; done
-grep -q ready "$prog/server.out" || { cat "$prog/server.log"; echo "demo server did not start"; exit 1; }
+server_ready() { grep -q ready "$prog/server.out" 2> /dev/null; }
+await "the demo server" 20 server_ready || { cat "$prog/server.log"; exit 1; }
 echo "Demo server on 127.0.0.1: HTTPS $https_port, FTP $ftp_port. Program directory: $prog"
 
 # Dates in the configuration are written in the Russian short date format.
 run_program() { LC_TIME=ru_RU.UTF-8 ./VOLNOR_Eplan_DB "$@"; }
-# The first window of the program whose name matches the glob $1, waiting up to $2 seconds.
-# (xdotool's own name search does not match Cyrillic names.)
-await_window() {
-  local w
-  for _ in $(seq $(($2 * 5))); do
-    for w in $(xdotool search --class VOLNOR_Eplan_DB 2>/dev/null); do
-      # shellcheck disable=SC2053
-      [[ "$(xdotool getwindowname "$w" 2>/dev/null)" == $1 ]] && { echo "$w"; return 0; }
-    done
-    sleep 0.2
-  done
-  echo "no window '$1' after $2 s" >&2
-  return 1
-}
 
 cd "$prog"
 if [ -n "${DISPLAY:-}" ]; then
@@ -79,12 +81,87 @@ if [ -n "${DISPLAY:-}" ]; then
   exit 0
 fi
 
-display=77
-while [ -e "/tmp/.X${display}-lock" ]; do display=$((display + 1)); done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp > "$prog/xvfb.log" 2>&1 &
+# The X server picks a free display itself and writes its number once it takes connections.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3> "$prog/display" > "$prog/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdotool getdisplaygeometry > /dev/null 2>&1 && break; sleep 0.1; done
+display_ready() { grep -q '^[0-9]' "$prog/display" 2> /dev/null; }
+await "the X server" 20 display_ready || { cat "$prog/xvfb.log"; exit 1; }
+export DISPLAY=":$(head -n 1 "$prog/display")"
+
+# A shown window of the program whose name matches the glob $1 and whose process is not $3,
+# waiting up to $2 seconds; its id goes to standard output.
+# (xdotool's own name search does not match Cyrillic names.)
+found_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --class VOLNOR_Eplan_DB 2> /dev/null); do
+    # shellcheck disable=SC2053
+    [[ "$(xdotool getwindowname "$w" 2> /dev/null)" == $1 ]] || continue
+    [ -n "${2:-}" ] && [ "$(xdotool getwindowpid "$w" 2> /dev/null)" = "$2" ] && continue
+    echo "$w"
+    return 0
+  done
+  return 1
+}
+await_window() {
+  local w
+  for _ in $(seq $(($2 * 5))); do
+    w="$(found_window "$1" "${3:-}")" && { echo "$w"; return 0; }
+    sleep 0.2
+  done
+  echo "demo: no window '$1' after $2 s" >&2
+  return 1
+}
+window_gone() { ! xdotool search --onlyvisible --class VOLNOR_Eplan_DB 2> /dev/null | grep -qx "$1"; }
+
+# The screen cut to the rectangle of window $1 (with any box over it) into file $2: "rgb:FILE"
+# for raw pixels, a .png name for a picture.
+grab() {
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  eval "$(xdotool getwindowgeometry --shell "$1")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$2"
+}
+# Whether the picture of window $1 differs from raw file $2 (so a click has been answered).
+changed_from() { grab "$1" "rgb:$2.now" && ! cmp -s "$2" "$2.now"; }
+# Waits until two pictures of window $1 taken 0.3 s apart are the same, and saves the last as
+# PNG file $2: the window and its boxes have finished drawing.
+steady_shot() {
+  local raw="$prog/shot.rgb"
+  grab "$1" "rgb:$raw.before"
+  for _ in $(seq 50); do
+    sleep 0.3
+    grab "$1" "rgb:$raw"
+    if cmp -s "$raw" "$raw.before"; then
+      mkdir -p "$(dirname "$2")"
+      grab "$1" "$2"
+      return 0
+    fi
+    mv "$raw" "$raw.before"
+  done
+  echo "demo: the window did not settle within 15 s" >&2
+  return 1
+}
+# A left click at $2, $3 in window $1 whose answer changes the window's picture; the pointer
+# then leaves for $4, $5, so that no hover is drawn.
+click_and_await() {
+  local raw="$prog/click.rgb"
+  grab "$1" "rgb:$raw"
+  xdotool mousemove --window "$1" "$2" "$3" click 1
+  xdotool mousemove --window "$1" "$4" "$5"
+  await "the window to answer the click at $2, $3" 10 changed_from "$1" "$raw"
+}
+# Closes a message box with Return, typed into it once it has the keyboard focus. The key goes
+# through the X server's test extension, not to the window: the box is gone before the key is
+# released.
+close_box() {
+  has_focus() { [ "$(xdotool getwindowfocus 2> /dev/null)" = "$1" ]; }
+  xdotool windowfocus "$1"
+  await "the message box to take the keyboard focus" 10 has_focus "$1"
+  xdotool key Return
+  await "the message box to close" 10 window_gone "$1"
+}
+# The news panel: "новости обновлений", the sixth toolbar button, lies at about 574, 38 in the
+# window (the toolbar starts at 16, 8); the pointer then rests over the tree.
+open_news() { click_and_await "$1" 574 38 450 600; }
 
 if [ "$update" = 1 ]; then
   echo "Before: $(grep -a DATEUPDATE "$prog/eplan-config_local.ini" | tr -d '\r'), published DATE=$published_date"
@@ -93,18 +170,14 @@ if [ "$update" = 1 ]; then
   pids+=("$old")
   # The old program downloads the update, starts the update script and ends; the script waits
   # for it, unpacks the archive and has the restart script start the program again.
-  for _ in $(seq 600); do kill -0 "$old" 2> /dev/null || break; sleep 0.1; done
-  window="$(await_window 'ВОЛНОР: установщик*' 120)"
+  old_ended() { ! kill -0 "$old" 2> /dev/null; }
+  await "the program to end for its update" 120 old_ended || { cat "$prog/program.log"; exit 1; }
+  window="$(await_window 'ВОЛНОР: установщик*' 120 "$old")"
   new="$(xdotool getwindowpid "$window")"
   pids+=("$new")
-  sleep 2
-  # "новости обновлений", the sixth toolbar button, shows the news text of the configuration.
-  xdotool mousemove --window "$window" 574 38 click 1
-  xdotool mousemove --window "$window" 450 600
-  sleep 1
-  mkdir -p "$repo/docs"
-  eval "$(xdotool getwindowgeometry --shell "$window")"
-  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot-update.png"
+  steady_shot "$window" "$prog/restarted.png"
+  open_news "$window"
+  steady_shot "$window" "$repo/docs/screenshot-update.png"
   echo "The program ended and was restarted by the update (process $new)."
   echo "After: $(grep -a DATEUPDATE "$prog/eplan-config_local.ini" | tr -d '\r')"
   echo "Program directory after the update:"
@@ -116,15 +189,12 @@ fi
 run_program > "$prog/program.log" 2>&1 &
 pids+=($!)
 window="$(await_window 'ВОЛНОР: установщик*' 60)"
-sleep 1
+steady_shot "$window" "$prog/started.png"
 # The first row of the tree (a top-level group): the tree starts at 16, 70 in the window.
 xdotool mousemove --window "$window" 70 81 click --repeat 2 --delay 120 1
 box="$(await_window '@(Подтверждение|Предупреждение)' 300)"
-sleep 1
-mkdir -p "$repo/docs"
 # The screen cut to the main window, with the message box over it.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot.png"
+steady_shot "$window" "$repo/docs/screenshot.png"
 echo "Message box: $(xdotool getwindowname "$box")"
 echo "Saved $repo/docs/screenshot.png"
 find "$prog" -mindepth 2 -maxdepth 2 -iname '*.edz' -printf '%h\n' | sort -u | while read -r folder; do
@@ -132,16 +202,9 @@ find "$prog" -mindepth 2 -maxdepth 2 -iname '*.edz' -printf '%h\n' | sort -u | w
   ls -l "$folder"
 done
 
-# ---- The instructions panel (second picture) ----
-# The download's box is closed, "инструкция" (the second toolbar button) is clicked, and the
-# window is saved with the panel open as docs/screenshot-instructions.png.
-xdotool key --window "$box" Return
-for _ in $(seq 50); do xdotool getwindowname "$box" > /dev/null 2>&1 || break; sleep 0.2; done
-# The toolbar starts at 16, 8 in the window; the second button's middle lies at about 114, 38.
-xdotool mousemove --window "$window" 114 38 click 1
-# The pointer leaves the toolbar, so that the button shows its pressed state, not its hover.
-xdotool mousemove --window "$window" 450 400
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$window")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$repo/docs/screenshot-instructions.png"
-echo "Saved $repo/docs/screenshot-instructions.png"
+# ---- The news panel (second picture) ----
+# The download's box is closed and the window is saved with the news of the configuration open.
+close_box "$box"
+open_news "$window"
+steady_shot "$window" "$repo/docs/screenshot-news.png"
+echo "Saved $repo/docs/screenshot-news.png"

@@ -50,9 +50,13 @@ void addNode(QTreeWidgetItem* parent, QTreeWidget* tree, const catalogue::Node& 
 }  // namespace
 
 TStatusBar::TStatusBar(const std::vector<int>& widths, QWidget* parent) : QFrame(parent) {
+    // Set on the bar and its panels themselves: under the style sheet they would not inherit the
+    // window's font but take the wider default one, and panel 1's date would be cut off.
+    setFont(parent->font());
     int left = 0;
     for (int width : widths) {
         auto* panel = new QLabel(this);
+        panel->setFont(font());
         panel->setGeometry(left, 0, width, height());
         panels_.push_back(panel);
         left += width;

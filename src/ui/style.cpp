@@ -36,8 +36,10 @@ bool TrySetStyle(const QString& name, Dialogs& dialogs, const QString& title) {
 }
 
 void installFontSubstitutions() {
+    // Liberation Sans first: DejaVu Sans is so much wider than Tahoma that texts sized for it,
+    // such as the date in status panel 1, are cut off.
     QFont::insertSubstitutions(QStringLiteral("Tahoma"),
-                               {QStringLiteral("DejaVu Sans"), QStringLiteral("Liberation Sans")});
+                               {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
     QFont::insertSubstitutions(
         QStringLiteral("Times New Roman"),
         {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});

@@ -1,7 +1,8 @@
 #pragma once
 // The local files of a start that finds nothing to update, for window tests that are not about
 // start-up: the configuration copy and the local state file with the same date, written in the
-// short date format the window reads them with by default.
+// short date format the window reads them with (the user's by default). Without withNews the
+// configuration has no MESS key at all.
 #include <QDate>
 #include <QDir>
 #include <QFile>
@@ -11,13 +12,16 @@
 
 namespace volnor::test {
 
-inline bool writeCurrentConfiguration(const QString& exeDir) {
-    const QString date = DateToStr(QDate(2026, 12, 1), ShortDateFormat::user());
+inline bool writeCurrentConfiguration(const QString& exeDir,
+                                      const ShortDateFormat& format = ShortDateFormat::user(),
+                                      bool withNews = true) {
+    const QString date = DateToStr(QDate(2026, 12, 1), format);
     const struct {
         const char* file;
         QString text;
     } files[] = {
-        {"eplan-config.ini", QStringLiteral("[EPLAN]\r\nDATE=%1\r\nMESS=\r\n").arg(date)},
+        {"eplan-config.ini", QStringLiteral("[EPLAN]\r\nDATE=%1\r\n%2")
+                                .arg(date, withNews ? QStringLiteral("MESS=\r\n") : QString())},
         {"eplan-config_local.ini", QStringLiteral("[Eplan]\r\nDATEUPDATE=%1\r\n").arg(date)},
     };
     for (const auto& f : files) {

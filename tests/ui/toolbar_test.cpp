@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "buildconfig.h"
+#include "support/configuration.h"
 #include "support/recorders.h"
 #include "ui/Unit1.h"
 #include "ui/style.h"
@@ -36,7 +37,11 @@ protected:
             ui::TrySetStyle(QString::fromLatin1(ui::kStyleName), dialogs_, QStringLiteral("T")));
         // A steady caret: two pictures of the same state are the same.
         QApplication::setCursorFlashTime(0);
-        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir_.path(),
+        open(exeDir_.path());
+    }
+    void open(const QString& exeDir) {
+        form_.reset();
+        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir,
                                          QStringList{});
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
@@ -176,6 +181,34 @@ TEST_F(Toolbar, TheTogglesGoByThePanelNotByTheButton) {
     click(form_->ToolButton6);
     EXPECT_FALSE(form_->Memo1->isVisible());
     EXPECT_FALSE(form_->ToolButton6->isChecked());
+}
+
+// The memo's stored text "Memo1" never shows: without news the panel opens empty, whether the
+// configuration lacks MESS or there is no configuration at all (and no server to fetch it from).
+TEST_F(Toolbar, TheNewsPanelOpensEmptyWithoutNews) {
+    const struct {
+        const char* what;
+        bool configuration;
+    } cases[] = {{"a configuration without MESS", true}, {"no configuration, no server", false}};
+    for (const auto& c : cases) {
+        QTemporaryDir exeDir;
+        ASSERT_TRUE(exeDir.isValid());
+        if (c.configuration) {
+            ASSERT_TRUE(writeCurrentConfiguration(exeDir.path(), ShortDateFormat::user(), false));
+        }
+        open(exeDir.path());
+        click(form_->ToolButton6);
+        ASSERT_TRUE(form_->Memo1->isVisible()) << c.what;
+        EXPECT_TRUE(form_->ToolButton6->isChecked()) << c.what;
+        EXPECT_EQ(form_->Memo1->toPlainText(), QString()) << c.what;
+        // Nothing is drawn in the field: its viewport is one colour.
+        const QImage field = form_->Memo1->viewport()->grab().toImage();
+        int inked = 0;
+        for (int y = 0; y < field.height(); ++y)
+            for (int x = 0; x < field.width(); ++x)
+                if (field.pixel(x, y) != field.pixel(0, 0)) ++inked;
+        EXPECT_EQ(inked, 0) << c.what;
+    }
 }
 
 TEST_F(Toolbar, WithBothPanelsOpenTheInstructionsCoverTheNewsCompletely) {

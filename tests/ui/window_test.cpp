@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFontInfo>
 #include <QImage>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTemporaryDir>
@@ -17,6 +19,7 @@
 #include "support/recorders.h"
 #include "ui/Unit1.h"
 #include "ui/style.h"
+#include "update/self_update.h"
 
 namespace {
 
@@ -83,6 +86,42 @@ TEST_F(Window, StartUpMovesTheProgressBarIntoTheStatusBarAndEmptiesIt) {
     EXPECT_EQ(form->StatusBar1->geometry(), QRect(0, 665, 893, 19));
     EXPECT_EQ(form->StatusBar1->panelWidth(0), 645);
     EXPECT_EQ(form->StatusBar1->panelWidth(1), 300);
+}
+
+// Panel 1 reaches past the window's right edge: of its 300 pixels only those left of the
+// window's 893 are seen, and the last update's date must lie within them whole.
+TEST_F(Window, TheLastUpdatesDateFitsTheVisiblePartOfStatusPanel1) {
+    volnor::ui::installFontSubstitutions();
+    const auto russian = *volnor::ShortDateFormat::fromPicture(QStringLiteral("dd.MM.yyyy"));
+    ASSERT_TRUE(volnor::test::writeCurrentConfiguration(exeDir.path(), russian));
+    volnor::update::Settings settings;
+    settings.dateFormat = russian;
+    TForm1 form(dialogs, shell, WinPaths(drive.path()), exeDir.path(), QStringList{}, settings);
+    form.show();
+    ASSERT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    const QString text = QStringLiteral("Дата последнего обновления: 01.12.2026");
+    ASSERT_EQ(form.StatusBar1->panelText(1), text);
+
+    QLabel* panel = nullptr;
+    for (QLabel* label : form.StatusBar1->findChildren<QLabel*>())
+        if (label->text() == text) panel = label;
+    ASSERT_NE(panel, nullptr);
+    const int visible = form.width() - form.StatusBar1->mapTo(&form, panel->pos()).x();
+    ASSERT_EQ(visible, 248);
+    // The rightmost column the text is drawn in, on the panel drawn whole over the window's
+    // colour.
+    const QColor background = form.palette().color(QPalette::Window);
+    QImage image(panel->size(), QImage::Format_RGB32);
+    image.fill(background);
+    panel->render(&image);
+    int inkRight = -1;
+    for (int x = 0; x < image.width() - 2; ++x)
+        for (int y = 1; y < image.height() - 1; ++y)
+            if (qGray(image.pixel(x, y)) < qGray(background.rgb()) - 60) inkRight = x;
+    ASSERT_GT(inkRight, 100) << "no text drawn in the panel";
+    EXPECT_LT(inkRight, visible) << "the text is drawn up to x = " << inkRight << " in "
+                                 << panel->font().family().toStdString() << " as "
+                                 << QFontInfo(panel->font()).family().toStdString();
 }
 
 TEST_F(Window, WorkReportsAddUpAndAreHeldAtTheEndsOfTheRange) {
@@ -171,6 +210,7 @@ TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
         {form->ToolButton2, "Times New Roman", 15},
         {form->Memo1, "Tahoma", 16},
         {form->Frame21->Memo1, "Times New Roman", 15},
+        {form->StatusBar1, "Tahoma", 11},
     };
     for (const auto& f : fonts) {
         EXPECT_EQ(f.widget->font().family(), QString::fromLatin1(f.family))

@@ -11,7 +11,8 @@ FTP (user "anonymous", no password):
                             without the program (no demo start finds an update due without it)
   /eplan/Eplan.7z
 
-Prints "ready" once both accept connections, then serves until killed or --lifetime ends.
+Prints "ready" once both accept connections, then serves until --lifetime ends or SIGTERM or
+SIGINT arrives; its temporary folder goes in every one of these cases.
 """
 import argparse
 import hashlib
@@ -20,6 +21,7 @@ import io
 import os
 import re
 import shutil
+import signal
 import ssl
 import subprocess
 import sys
@@ -111,7 +113,14 @@ def make_ftp_root(folder, update_archive):
     return root
 
 
+def stop(signum, _frame):
+    # Ends the main thread's wait through the finally clause below; the threads are daemons.
+    sys.exit(128 + signum)
+
+
 def main():
+    signal.signal(signal.SIGTERM, stop)
+    signal.signal(signal.SIGINT, stop)
     parser = argparse.ArgumentParser()
     parser.add_argument("--https-port", type=int, default=18443)
     parser.add_argument("--ftp-port", type=int, default=12121)
@@ -122,8 +131,9 @@ def main():
     parser.add_argument("--lifetime", type=float, default=3600.0, help="seconds")
     args = parser.parse_args()
 
-    work = tempfile.mkdtemp(prefix="volnor-demo-")
+    work = None
     try:
+        work = tempfile.mkdtemp(prefix="volnor-demo-")
         cert, key = make_certificate(work)
         Handler.config = config_text(args.date, args.news)
         https = http.server.ThreadingHTTPServer(("127.0.0.1", args.https_port), Handler)
@@ -143,7 +153,10 @@ def main():
         print("ready", flush=True)
         time.sleep(args.lifetime)
     finally:
-        shutil.rmtree(work, ignore_errors=True)
+        signal.signal(signal.SIGTERM, signal.SIG_IGN)
+        signal.signal(signal.SIGINT, signal.SIG_IGN)
+        if work:
+            shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == "__main__":
