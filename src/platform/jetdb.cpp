@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include <QDir>
 #include <QFile>
@@ -38,10 +39,57 @@ struct CachedPattern {
     QString pattern;
     QString infix;
     bool plainInfix = false;
+    // The infix folded character by character, as the case-blind search folds it, when every
+    // folded character is ASCII; empty when one is not, and then no ASCII text can contain it.
+    std::string asciiFolded;
 };
 
 void destroyPattern(void* p) { delete static_cast<CachedPattern*>(p); }
 
+CachedPattern* makePattern(QString pattern) {
+    auto* out = new CachedPattern;
+    out->pattern = std::move(pattern);
+    const QString& pat = out->pattern;
+    if (pat.size() >= 2 && pat.startsWith(u'%') && pat.endsWith(u'%')) {
+        out->infix = pat.mid(1, pat.size() - 2);
+        out->plainInfix =
+            !out->infix.isEmpty() && !out->infix.contains(u'%') && !out->infix.contains(u'_');
+    }
+    if (out->plainInfix) {
+        for (const QChar c : out->infix) {
+            const char16_t f = c.toCaseFolded().unicode();
+            if (f >= 0x80) {
+                out->asciiFolded.clear();
+                break;
+            }
+            out->asciiFolded += char(f);
+        }
+    }
+    return out;
+}
+
+char asciiFold(unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : char(c); }
+
+// Whether the ASCII text contains the folded ASCII infix, letter case ignored.
+bool asciiContains(const unsigned char* text, int n, const std::string& folded) {
+    const int m = int(folded.size());
+    for (int i = 0; i + m <= n; ++i) {
+        int j = 0;
+        while (j < m && asciiFold(text[i + j]) == folded[j]) ++j;
+        if (j == m) return true;
+    }
+    return false;
+}
+
+bool isAscii(const unsigned char* text, int n) {
+    for (int i = 0; i < n; ++i)
+        if (text[i] >= 0x80) return false;
+    return true;
+}
+
+// Registered for UTF-8, the database's own encoding: the common case (a plain infix against an
+// ASCII part number) is decided on the stored bytes, without a conversion per row. ASCII folds
+// only to ASCII, so it gives the answer of the full case-blind search.
 void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL) {
         sqlite3_result_null(ctx);  // a null never matches
@@ -49,23 +97,22 @@ void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     }
     auto* cached = static_cast<CachedPattern*>(sqlite3_get_auxdata(ctx, 0));
     if (!cached) {
-        const void* p = sqlite3_value_text16(argv[0]);
-        auto* fresh = new CachedPattern;
-        fresh->pattern = utf16View(p, sqlite3_value_bytes16(argv[0])).toString();
-        const QString& pat = fresh->pattern;
-        if (pat.size() >= 2 && pat.startsWith(u'%') && pat.endsWith(u'%')) {
-            fresh->infix = pat.mid(1, pat.size() - 2);
-            fresh->plainInfix = !fresh->infix.isEmpty() && !fresh->infix.contains(u'%') &&
-                                !fresh->infix.contains(u'_');
-        }
+        const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(argv[0]));
+        CachedPattern* fresh = makePattern(QString::fromUtf8(p, sqlite3_value_bytes(argv[0])));
         sqlite3_set_auxdata(ctx, 0, fresh, destroyPattern);
         cached = static_cast<CachedPattern*>(sqlite3_get_auxdata(ctx, 0));
         if (!cached) cached = fresh;  // not kept (pattern is not a constant): freed after the call
     }
-    const void* t = sqlite3_value_text16(argv[1]);
-    const QStringView text = utf16View(t, sqlite3_value_bytes16(argv[1]));
-    const bool match = cached->plainInfix ? text.contains(cached->infix, Qt::CaseInsensitive)
-                                          : likeMatches(cached->pattern, text);
+    const unsigned char* t = sqlite3_value_text(argv[1]);
+    const int bytes = sqlite3_value_bytes(argv[1]);
+    bool match;
+    if (cached->plainInfix && isAscii(t, bytes)) {
+        match = !cached->asciiFolded.empty() && asciiContains(t, bytes, cached->asciiFolded);
+    } else {
+        const QString text = QString::fromUtf8(reinterpret_cast<const char*>(t), bytes);
+        match = cached->plainInfix ? text.contains(cached->infix, Qt::CaseInsensitive)
+                                   : likeMatches(cached->pattern, text);
+    }
     sqlite3_result_int(ctx, match ? 1 : 0);
 }
 
@@ -172,7 +219,7 @@ sqlite3* openDatabase(const Target& target) {
         sqlite3_close(db);
         throw Error(QStringLiteral("Not a valid password for %1.").arg(quoted(file)));
     }
-    sqlite3_create_function(db, "like", 2, SQLITE_UTF16 | SQLITE_DETERMINISTIC, nullptr,
+    sqlite3_create_function(db, "like", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
                             likeFunction, nullptr, nullptr);
     sqlite3_create_collation(db, kCollation, SQLITE_UTF16_ALIGNED, nullptr, compareText);
     return db;
