@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -70,23 +71,6 @@ CachedPattern* makePattern(QString pattern) {
 
 char asciiFold(unsigned char c) { return c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : char(c); }
 
-// Whether the ASCII text contains the folded ASCII infix, letter case ignored.
-bool asciiContains(const unsigned char* text, int n, const std::string& folded) {
-    const int m = int(folded.size());
-    for (int i = 0; i + m <= n; ++i) {
-        int j = 0;
-        while (j < m && asciiFold(text[i + j]) == folded[j]) ++j;
-        if (j == m) return true;
-    }
-    return false;
-}
-
-bool isAscii(const unsigned char* text, int n) {
-    for (int i = 0; i < n; ++i)
-        if (text[i] >= 0x80) return false;
-    return true;
-}
-
 // Registered for UTF-8, the database's own encoding: the common case (a plain infix against an
 // ASCII part number) is decided on the stored bytes, without a conversion per row. ASCII folds
 // only to ASCII, so it gives the answer of the full case-blind search.
@@ -106,8 +90,12 @@ void likeFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     const unsigned char* t = sqlite3_value_text(argv[1]);
     const int bytes = sqlite3_value_bytes(argv[1]);
     bool match;
-    if (cached->plainInfix && isAscii(t, bytes)) {
-        match = !cached->asciiFolded.empty() && asciiContains(t, bytes, cached->asciiFolded);
+    if (cached->plainInfix && std::all_of(t, t + bytes, [](unsigned char c) { return c < 0x80; })) {
+        const std::string& infix = cached->asciiFolded;
+        match = !infix.empty() &&
+                std::search(t, t + bytes, infix.begin(), infix.end(), [](unsigned char c, char f) {
+                    return asciiFold(c) == f;
+                }) != t + bytes;
     } else {
         const QString text = QString::fromUtf8(reinterpret_cast<const char*>(t), bytes);
         match = cached->plainInfix ? text.contains(cached->infix, Qt::CaseInsensitive)
