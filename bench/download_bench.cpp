@@ -20,27 +20,33 @@
 #include <QUrl>
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "buildconfig.h"
 #include "catalogue/catalogue.h"
 #include "platform/dialogs.h"
-#include "platform/filesearch.h"
-#include "platform/script_runner.h"
+#include "platform/posix/curl_http_client.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/script_runner.h"
 #include "platform/shell.h"
 #include "transfer/http_client.h"
-#include "ui/Unit1.h"
+#include "ui/qt/Unit1.h"
+#include "ui/qt/qt_text.h"
 
 using namespace volnor;
+using ui::qs;
+using ui::str;
 
 namespace {
 
 const QString kGroup = QStringLiteral("Низковольтная аппаратура управления и защиты");
-const QString kDone = QStringLiteral("Загрузка завершена!");
+const std::string kDone = "Загрузка завершена!";
 constexpr int kRuns = 7;
 constexpr int kComponentRuns = 5;
 constexpr qint64 kBigArchive = 200LL << 20;
@@ -73,39 +79,72 @@ qint64 statusKib(const char* field) {
 
 class BenchDialogs : public Dialogs {
 public:
-    void confirm(const QString& text) override { shown << text; }
-    void warning(const QString& text) override { shown << text; }
-    void showMessage(const QString& text) override { shown << text; }
-    void errorReport(const QString&, const QString& text) override { shown << text; }
-    std::optional<QString> chooseFile(const QString&, const QString&) override { return {}; }
-    QStringList shown;
+    void confirm(const std::string& text) override { shown.push_back(text); }
+    void warning(const std::string& text) override { shown.push_back(text); }
+    void showMessage(const std::string& text) override { shown.push_back(text); }
+    void errorReport(const std::string&, const std::string& text) override {
+        shown.push_back(text);
+    }
+    std::optional<std::string> chooseFile(const std::string&, const std::string&) override {
+        return {};
+    }
+    QString joined() const {
+        QStringList texts;
+        for (const std::string& text : shown) texts << qs(text);
+        return texts.join(u'\n');
+    }
+    std::vector<std::string> shown;
 };
 
 class NoShell : public Shell {
 public:
-    void openUrl(const QString&) override {}
-    void openFolder(const QString&) override {}
+    void openUrl(const std::string&) override {}
+    void openFolder(const std::string&) override {}
+};
+
+// The body into a file as it arrives, as the window's download writes it.
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(const QString& path) : file_(std::fopen(str(path).c_str(), "wb")) {
+        if (!file_) fail(QStringLiteral("cannot write ") + path);
+    }
+    ~FileSink() override { std::fclose(file_); }
+    FileSink(const FileSink&) = delete;
+    FileSink& operator=(const FileSink&) = delete;
+    bool write(std::string_view bytes) override {
+        return std::fwrite(bytes.data(), 1, bytes.size(), file_) == bytes.size();
+    }
+    std::string errorText() const override { return "write failed"; }
+
+private:
+    std::FILE* file_;
 };
 
 QStringList urlsOf(const QString& node) {
-    QStringList menulist;
+    std::vector<std::string> menulist;
     catalogue::menuload(menulist);
     QStringList urls;
-    if (const auto entry = catalogue::findEntry(menulist, node)) urls << entry->webpro;
-    if (const auto* row = catalogue::findRow(node)) urls << row->urls;
+    if (const auto entry = catalogue::findEntry(menulist, str(node))) urls << qs(entry->webpro);
+    if (const auto* row = catalogue::findRow(str(node)))
+        for (const std::string& url : row->urls) urls << qs(url);
     return urls;
 }
 
 // A series leaf with one archive and no group row.
 QString seriesLeaf() {
-    QStringList menulist;
+    std::vector<std::string> menulist;
     catalogue::menuload(menulist);
-    for (const QString& e : menulist) {
+    for (const std::string& e : menulist) {
         const auto entry = catalogue::splitEntry(e);
-        if (!catalogue::findRow(entry.namepro)) return entry.namepro;
+        if (!catalogue::findRow(entry.namepro)) return qs(entry.namepro);
     }
     fail(QStringLiteral("the catalogue has no series leaf"));
 }
+
+QString shortwebOf(const QString& url) { return qs(catalogue::shortweb(str(url))); }
+
+// The connect-to entry as both clients take it.
+std::vector<std::string> connectList(const QString& connectTo) { return {str(connectTo)}; }
 
 // Writes zip archives as the maker publishes them: EDZ files of random bytes (EDZ files are
 // archives themselves, so they do not compress) and a short text file, deflated.
@@ -187,9 +226,10 @@ void clean(const QString& dir) {
 
 // What a finished run must have left: every EDZ file in the node folder, no archive.
 void verify(const QString& side, const QString& dir, const QString& node, int edz) {
-    const int moved = int(findEntries(dir + u'/' + node, QStringLiteral("*.edz")).size());
-    const auto zips = findEntries(dir, QStringLiteral("*.zip"));
-    if (moved != edz || !zips.isEmpty())
+    const posix::PosixFileSearch search;
+    const int moved = int(search.find(str(dir + u'/' + node), "*.edz").size());
+    const auto zips = search.find(str(dir), "*.zip");
+    if (moved != edz || !zips.empty())
         fail(QStringLiteral("%1: %2 of %3 EDZ files moved, %4 archives left")
                  .arg(side)
                  .arg(moved)
@@ -216,7 +256,7 @@ double runOurs(const QString& prog, const QString& node, const QString& connectT
     BenchDialogs dialogs;
     NoShell shell;
     QTemporaryDir drive;
-    ui::TForm1 form(dialogs, shell, WinPaths(drive.path()), prog, {connectTo});
+    ui::TForm1 form(dialogs, shell, WinPaths(str(drive.path())), str(prog), connectList(connectTo));
     form.show();
     QCoreApplication::processEvents();
     const auto items = form.TreeView1->findItems(node, Qt::MatchExactly | Qt::MatchRecursive);
@@ -253,8 +293,8 @@ double runOurs(const QString& prog, const QString& node, const QString& connectT
     timer.start();
     form.TreeView1DblClick();
     const double elapsed = double(timer.nsecsElapsed()) / 1e6;
-    if (dialogs.shown != QStringList{kDone})
-        fail(QStringLiteral("ours: ") + dialogs.shown.join(u'\n'));
+    if (dialogs.shown != std::vector<std::string>{kDone})
+        fail(QStringLiteral("ours: ") + dialogs.joined());
     verify(QStringLiteral("ours"), prog, node, edz);
     if (probe) {
         // What one move of the bar costs on this window: empty to full and back, 20 times.
@@ -283,7 +323,7 @@ QString baselineScript(const QStringList& urls, const QString& connectTo, const 
                        .arg(quoted(connectTo));
     QStringList names;
     for (const QString& url : urls) {
-        const QString name = catalogue::shortweb(url);
+        const QString name = shortwebOf(url);
         names << quoted(name);
         curl += QStringLiteral(" -o %1 %2").arg(quoted(name), quoted(url));
     }
@@ -326,7 +366,7 @@ int memoryChild(const QString& prog, const QString& node, const QString& connect
     BenchDialogs dialogs;
     NoShell shell;
     QTemporaryDir drive;
-    ui::TForm1 form(dialogs, shell, WinPaths(drive.path()), prog, {connectTo});
+    ui::TForm1 form(dialogs, shell, WinPaths(str(drive.path())), str(prog), connectList(connectTo));
     form.show();
     for (int i = 0; i < 5; ++i) QCoreApplication::processEvents();
     form.TreeView1->setCurrentItem(
@@ -341,8 +381,8 @@ int memoryChild(const QString& prog, const QString& node, const QString& connect
     dialogs.shown.clear();  // what start-up reported
     form.TreeView1DblClick();
     const qint64 peak = statusKib("VmHWM");
-    if (dialogs.shown != QStringList{kDone})
-        fail(QStringLiteral("memory run: ") + dialogs.shown.join(u'\n'));
+    if (dialogs.shown != std::vector<std::string>{kDone})
+        fail(QStringLiteral("memory run: ") + dialogs.joined());
     verify(QStringLiteral("memory run"), prog, node, edz);
     out << idle << ' ' << peak << '\n';
     return 0;
@@ -476,19 +516,18 @@ int bench() {
         QStringLiteral("set -euo pipefail\ncurl -sS -k --tlsv1.2 --tls-max 1.2 --connect-to %1")
             .arg(quoted(connectTo));
     for (const QString& url : urls)
-        curlOnly += QStringLiteral(" -o %1 %2").arg(quoted(catalogue::shortweb(url)), quoted(url));
+        curlOnly += QStringLiteral(" -o %1 %2").arg(quoted(shortwebOf(url)), quoted(url));
     for (int run = 0; run < kComponentRuns; ++run) {
         {
             clean(fetched);
-            HttpClient http({connectTo});
+            posix::CurlHttpClient http(connectList(connectTo));
             http.setHandleRedirects(true);
             http.setUserAgent(HttpClient::kUserAgent);
             QElapsedTimer timer;
             timer.start();
             for (const QString& url : urls) {
-                QFile file(fetched + u'/' + catalogue::shortweb(url));
-                file.open(QIODevice::WriteOnly);
-                http.Get(url, file);
+                FileSink file(fetched + u'/' + shortwebOf(url));
+                http.Get(str(url), file);
             }
             oursTransfer.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
@@ -499,14 +538,13 @@ int bench() {
         for (const bool viaScripts : {true, false}) {
             clean(chainDir);
             for (const QString& url : urls)
-                QFile::copy(dirA + u'/' + catalogue::shortweb(url),
-                            chainDir + u'/' + catalogue::shortweb(url));
+                QFile::copy(dirA + u'/' + shortwebOf(url), chainDir + u'/' + shortwebOf(url));
             QDir::setCurrent(chainDir);
-            const ScriptRunner runner({QCoreApplication::applicationDirPath()});
+            const posix::InterpreterRunner runner(str(QCoreApplication::applicationDirPath()));
             QElapsedTimer timer;
             timer.start();
             for (const QString& url : urls) {
-                const QString name = catalogue::shortweb(url);
+                const QString name = shortwebOf(url);
                 if (viaScripts) {
                     const QString script = chainDir + u'/' + name + QStringLiteral(".cmd");
                     QFile f(script);
@@ -516,7 +554,7 @@ int bench() {
                                 .arg(name)
                                 .toLatin1());
                     f.close();
-                    if (!runner.start(script)->wait({}).ok)
+                    if (!runner.start(str(script))->wait({}).ok)
                         fail(QStringLiteral("an unpack script failed"));
                 } else {
                     QProcess z;
@@ -541,11 +579,11 @@ int bench() {
         f.open(QIODevice::WriteOnly);
         f.write("cd 7z\\\r\n");
         f.close();
-        const ScriptRunner runner({QCoreApplication::applicationDirPath()});
+        const posix::InterpreterRunner runner(str(QCoreApplication::applicationDirPath()));
         for (int i = 0; i < 20; ++i) {
             QElapsedTimer timer;
             timer.start();
-            if (!runner.start(script)->wait({}).ok)
+            if (!runner.start(str(script))->wait({}).ok)
                 fail(QStringLiteral("a one-line script failed"));
             oneLine.push_back(double(timer.nsecsElapsed()) / 1e6);
             timer.restart();

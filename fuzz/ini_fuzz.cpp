@@ -1,34 +1,35 @@
 // The INI reader and writer on any file content: reading never crashes and gives a value as
 // the reader's rules cut it; writing the update date gives a file from which that date reads
 // back, and the other keys of the file read as before.
-#include <QByteArray>
-#include <QString>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "fuzz_check.h"
-#include "update/ini.h"
+#include "platform/posix/ini_files.h"
+#include "platform/text.h"
 
 namespace {
 
-bool wellCut(const std::optional<QString>& value) {
-    return !value || (value->size() <= volnor::kIniValueLimit && !value->contains(QChar(0)) &&
-                      !value->contains(QLatin1Char('\n')) && !value->contains(QLatin1Char('\r')));
+bool wellCut(const std::optional<std::string>& value) {
+    return !value || (volnor::utf16Length(*value) <= volnor::posix::kIniValueLimit &&
+                      value->find_first_of(std::string_view("\0\n\r", 3)) == std::string::npos);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QByteArray content(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
-    const QString section = QStringLiteral("EPLAN");
-    const QString others[] = {QStringLiteral("DATE"), QStringLiteral("MESS"), QStringLiteral("")};
-    for (const QString& key : others) FUZZ_CHECK(wellCut(volnor::iniValue(content, section, key)));
+    using volnor::posix::iniValue;
+    const std::string_view content(reinterpret_cast<const char*>(data), size);
+    const std::string_view section = "EPLAN";
+    const std::string_view others[] = {"DATE", "MESS", ""};
+    for (const std::string_view key : others) FUZZ_CHECK(wellCut(iniValue(content, section, key)));
 
-    const QString date = QStringLiteral("10.12.2026");
-    const auto written =
-        volnor::iniWithValue(content, QStringLiteral("Eplan"), QStringLiteral("DATEUPDATE"), date);
+    const std::string date = "10.12.2026";
+    const auto written = volnor::posix::iniWithValue(content, "Eplan", "DATEUPDATE", date);
     if (!written) return 0;  // a value the file's encoding cannot hold
-    FUZZ_CHECK(volnor::iniValue(*written, section, QStringLiteral("dateupdate")) == date);
-    for (const QString& key : others)
-        FUZZ_CHECK(volnor::iniValue(*written, section, key) == volnor::iniValue(content, section, key));
+    FUZZ_CHECK(iniValue(*written, section, "dateupdate") == date);
+    for (const std::string_view key : others)
+        FUZZ_CHECK(iniValue(*written, section, key) == iniValue(content, section, key));
     return 0;
 }

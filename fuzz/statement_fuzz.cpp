@@ -4,10 +4,13 @@
 // against SQLite's own LIKE where the two agree: ASCII text, which both compare without case.
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "fuzz_check.h"
-#include "platform/jetdb.h"
+#include "platform/posix/jet_statement.h"
 
 namespace {
 
@@ -21,7 +24,8 @@ sqlite3* schema() {
                      "CREATE TABLE tblFunctionTemplate(id INTEGER);",
                      nullptr, nullptr, nullptr);
         // The collation the translation names; its order does not matter for preparing.
-        sqlite3_create_collation(d, "JETTEXT", SQLITE_UTF16_ALIGNED, nullptr,
+        sqlite3_create_collation(d, std::string(volnor::posix::kJetCollation).c_str(),
+                                 SQLITE_UTF16_ALIGNED, nullptr,
                                  [](void*, int, const void*, int, const void*) { return 0; });
         return d;
     }();
@@ -29,21 +33,21 @@ sqlite3* schema() {
 }
 
 // The string literals of a statement in their order ('' inside one stands for an apostrophe).
-QStringList literals(const QString& sql) {
-    QStringList out;
-    for (qsizetype i = 0; i < sql.size(); ++i) {
-        if (sql[i] == u'[') {  // a bracketed name hides what is inside it
-            const qsizetype close = sql.indexOf(u']', i);
-            if (close < 0) break;
+std::vector<std::string> literals(const std::string& sql) {
+    std::vector<std::string> out;
+    for (std::size_t i = 0; i < sql.size(); ++i) {
+        if (sql[i] == '[') {  // a bracketed name hides what is inside it
+            const std::size_t close = sql.find(']', i);
+            if (close == std::string::npos) break;
             i = close;
             continue;
         }
-        if (sql[i] != u'\'') continue;
-        QString lit;
+        if (sql[i] != '\'') continue;
+        std::string lit;
         for (++i; i < sql.size(); ++i) {
-            if (sql[i] == u'\'') {
-                if (i + 1 < sql.size() && sql[i + 1] == u'\'') {
-                    lit += u'\'';
+            if (sql[i] == '\'') {
+                if (i + 1 < sql.size() && sql[i + 1] == '\'') {
+                    lit += '\'';
                     ++i;
                     continue;
                 }
@@ -51,37 +55,38 @@ QStringList literals(const QString& sql) {
             }
             lit += sql[i];
         }
-        out << lit;
+        out.push_back(lit);
     }
     return out;
 }
 
-bool isAscii(const QString& s) {
-    return std::all_of(s.begin(), s.end(), [](QChar c) { return c.unicode() < 0x80; });
+bool isAscii(const std::string& s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    const QString text = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QString sql = volnor::jet::translateStatement(text);
-    if (!text.contains(u'[')) FUZZ_CHECK(literals(sql) == literals(text));
-    FUZZ_CHECK(sql.count(u'\'') == text.count(u'\''));
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const std::string sql = volnor::posix::translateStatement(text);
+    if (text.find('[') == std::string::npos) FUZZ_CHECK(literals(sql) == literals(text));
+    FUZZ_CHECK(std::count(sql.begin(), sql.end(), '\'') ==
+               std::count(text.begin(), text.end(), '\''));
 
     sqlite3_stmt* st = nullptr;
-    if (sqlite3_prepare16_v2(schema(), sql.utf16(), int(sql.size() * 2), &st, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(schema(), sql.data(), int(sql.size()), &st, nullptr) != SQLITE_OK)
         FUZZ_CHECK(sqlite3_errmsg(schema())[0] != '\0');
     sqlite3_finalize(st);
 
-    const qsizetype nl = text.indexOf(u'\n');
-    if (nl < 0 || !isAscii(text) || text.contains(QChar(0))) return 0;
-    const QString pattern = text.left(nl), subject = text.mid(nl + 1);
-    const bool ours = volnor::jet::likeMatches(pattern, subject);
+    const std::size_t nl = text.find('\n');
+    if (nl == std::string::npos || !isAscii(text) || text.find('\0') != std::string::npos) return 0;
+    const std::string pattern = text.substr(0, nl), subject = text.substr(nl + 1);
+    const bool ours = volnor::posix::likeMatches(pattern, subject);
     sqlite3_stmt* like = nullptr;
     sqlite3_prepare_v2(schema(), "SELECT ?2 LIKE ?1", -1, &like, nullptr);
-    const QByteArray p = pattern.toUtf8(), s = subject.toUtf8();
-    sqlite3_bind_text(like, 1, p.constData(), int(p.size()), SQLITE_TRANSIENT);
-    sqlite3_bind_text(like, 2, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(like, 1, pattern.data(), int(pattern.size()), SQLITE_TRANSIENT);
+    sqlite3_bind_text(like, 2, subject.data(), int(subject.size()), SQLITE_TRANSIENT);
     FUZZ_CHECK(sqlite3_step(like) == SQLITE_ROW);
     const bool theirs = sqlite3_column_int(like, 0) == 1;
     sqlite3_finalize(like);

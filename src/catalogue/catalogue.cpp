@@ -1,43 +1,42 @@
 #include "catalogue/catalogue.h"
 
 #include "catalogue/catalogue_data.h"
+#include "platform/text.h"
 
 namespace volnor::catalogue {
 
 namespace {
-constexpr qsizetype kUrlPrefixLength = 23;  // "https://" + 7-character host + "/f/NNNN/"
+constexpr std::size_t kUrlPrefixLength = 23;  // "https://" + 7-character host + "/f/NNNN/"
 }
 
 const std::vector<Node>& tree() { return data::tree(); }
 
 const std::vector<GroupRow>& grouplist() { return data::grouplist(); }
 
-void menuload(QStringList& menulist) { menulist = data::entries(); }
+void menuload(std::vector<std::string>& menulist) { menulist = data::entries(); }
 
-Entry splitEntry(const QString& entry) {
-    const qsizetype p = entry.indexOf(QLatin1Char('|'));
+Entry splitEntry(std::string_view entry) {
+    const std::size_t p = entry.find('|');
     Entry e;
-    e.namepro = entry.left(p < 0 ? 0 : p);
-    e.webpro = p < 0 ? entry : entry.mid(p + 1);
+    e.namepro = std::string(entry.substr(0, p == std::string_view::npos ? 0 : p));
+    e.webpro = std::string(p == std::string_view::npos ? entry : entry.substr(p + 1));
     e.shortweb = shortweb(e.webpro);
     return e;
 }
 
-QString shortweb(const QString& webpro) { return webpro.mid(kUrlPrefixLength); }
+std::string shortweb(std::string_view webpro) { return utf16Mid(webpro, kUrlPrefixLength); }
 
-bool sameText(const QString& a, const QString& b) {
-    return a.size() == b.size() && QStringView(a).compare(QStringView(b), Qt::CaseSensitive) == 0;
-}
+bool sameText(std::string_view a, std::string_view b) { return a == b; }
 
-std::optional<Entry> findEntry(const QStringList& menulist, const QString& text) {
-    for (const QString& line : menulist) {
+std::optional<Entry> findEntry(const std::vector<std::string>& menulist, std::string_view text) {
+    for (const std::string& line : menulist) {
         Entry e = splitEntry(line);
         if (sameText(e.namepro, text)) return e;
     }
     return std::nullopt;
 }
 
-const GroupRow* findRow(const QString& text) {
+const GroupRow* findRow(std::string_view text) {
     for (const GroupRow& row : grouplist())
         if (sameText(row.key, text)) return &row;
     return nullptr;

@@ -1,5 +1,5 @@
 #pragma once
-#include <QStringList>
+#include <string>
 #include <vector>
 
 #include "catalogue/catalogue.h"
@@ -10,6 +10,6 @@ namespace volnor::catalogue::data {
 const std::vector<Node>& tree();
 const std::vector<GroupRow>& grouplist();
 // "title|url" for every leaf, in depth-first order.
-QStringList entries();
+std::vector<std::string> entries();
 
 }  // namespace volnor::catalogue::data

@@ -1,9 +1,7 @@
 #include "download/downloader.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QStringList>
+#include <algorithm>
+#include <system_error>
 
 #include "catalogue/catalogue.h"
 #include "download/failure_reason.h"
@@ -11,73 +9,90 @@
 #include "download/transient_file.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
-#include "platform/filesearch.h"
+#include "platform/file_search.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "transfer/http_client.h"
 #include "transfer/transfer_error.h"
 
 namespace volnor {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-const QString kDone = QStringLiteral("Загрузка завершена!");
+constexpr char kDone[] = "Загрузка завершена!";
+
+// Every name the command uses (archives, scripts, the node folder, EDZ files) is relative to
+// the program directory, the process's current directory; made absolute here, and only here.
+fs::path inProgramDir(std::string_view name) {
+    std::error_code ec;
+    return fs::current_path(ec) / pathOf(name);
+}
 
 // ExtractFileExt: from the last "." to the end, the dot included.
-QString extensionOf(const QString& name) {
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    return dot < 0 ? QString() : name.mid(dot);
+std::string_view extensionOf(std::string_view name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : name.substr(dot);
 }
 
-void deleteWithExtension(const QString& mask, const QString& extension) {
-    for (const QString& name : findEntries(QString(), mask)) {
-        if (extensionOf(name) == extension) QFile::remove(name);  // a failure leaves it there
-    }
+std::string notSaved(std::string_view path, std::string_view reason) {
+    return "не удалось сохранить файл «" + std::string(path) + "»: " + std::string(reason);
 }
 
-QString notSaved(const QString& path, const QString& reason) {
-    return QStringLiteral("не удалось сохранить файл «%1»: %2").arg(path, reason);
+void removeScript(const fs::path& script) {
+    std::error_code ec;
+    fs::remove(script, ec);
+}
+
+void addOnce(std::vector<std::string>& lines, std::string line) {
+    if (std::find(lines.begin(), lines.end(), line) == lines.end())
+        lines.push_back(std::move(line));
 }
 
 }  // namespace
 
 Downloader::Downloader(HttpClient& http, Progress& progress, Dialogs& dialogs, Shell& shell,
-                       ScriptRunner runner, Pump pump)
+                       const ScriptRunner& runner, const FileSearch& search, Pump pump)
     : http_(http),
       progress_(progress),
       dialogs_(dialogs),
       shell_(shell),
-      runner_(std::move(runner)),
+      runner_(runner),
+      search_(search),
       pump_(std::move(pump)) {}
 
 Downloader::~Downloader() {
     if (!running_) return;
     running_->wait({});  // the window may be gone: no pump here
     running_.reset();
-    QFile::remove(runningScriptPath_);
+    removeScript(runningScriptPath_);
 }
 
 void Downloader::finishScripts() {
     if (!running_) return;
     outcomes_[runningIndex_].unpack = running_->wait(pump_);
     running_.reset();
-    QFile::remove(runningScriptPath_);
+    removeScript(runningScriptPath_);
 }
 
-void Downloader::getfile(const QString& webpro, const QString& nodeText) {
+void Downloader::getfile(std::string_view webpro, std::string_view nodeText) {
     fetch(webpro, nodeText, Folder::AfterTransfer);
 }
 
-void Downloader::fetch(const QString& webpro, const QString& nodeText, Folder folder) {
-    const QString shortweb = catalogue::shortweb(webpro);
-    if (folder == Folder::BeforeTransfer) QDir::current().mkdir(nodeText);
+void Downloader::fetch(std::string_view webpro, std::string_view nodeText, Folder folder) {
+    const std::string shortweb = catalogue::shortweb(webpro);
+    std::error_code ec;
+    // CreateDir: one level; a folder that exists already or cannot be made is no error.
+    if (folder == Folder::BeforeTransfer) fs::create_directory(inProgramDir(nodeText), ec);
 
     ArchiveOutcome outcome{shortweb, {}, std::nullopt};
     // The body goes to a file of its own as it arrives, while the previous script may still
     // unpack; a failed transfer removes it.
-    TransientFile stream(shortweb);
+    TransientFile stream(inProgramDir(shortweb));
     try {
-        if (!stream.open()) throw Error(notSaved(shortweb, stream.errorString()));
-        http_.Get(webpro, stream.device());
+        if (!stream.open()) throw Error(notSaved(shortweb, stream.errorText()));
+        http_.Get(std::string(webpro), stream);
     } catch (const TransferError& e) {
         outcome.transferError = failureReason(e);
         stream.discard();
@@ -90,76 +105,86 @@ void Downloader::fetch(const QString& webpro, const QString& nodeText, Folder fo
     // The archive takes its name only once the previous script has ended: that script may
     // still read or delete an archive of the same name.
     finishScripts();
-    if (outcome.transferError.isEmpty()) {
-        if (folder == Folder::AfterTransfer) QDir::current().mkdir(nodeText);
-        if (!stream.commit()) outcome.transferError = notSaved(shortweb, stream.errorString());
+    if (outcome.transferError.empty()) {
+        if (folder == Folder::AfterTransfer) fs::create_directory(inProgramDir(nodeText), ec);
+        if (!stream.commit()) outcome.transferError = notSaved(shortweb, stream.errorText());
     }
     outcomes_.push_back(outcome);
 
-    const QString script = QDir::current().absoluteFilePath(shortweb + QStringLiteral(".cmd"));
+    const fs::path script = inProgramDir(shortweb + ".cmd");
     writeScript(script, unpackScript(shortweb));
     running_ = runner_.start(script);
     runningScriptPath_ = script;
     runningIndex_ = outcomes_.size() - 1;
 }
 
-void Downloader::download(const std::optional<QString>& currentNode) {
+void Downloader::download(const std::optional<std::string>& currentNode) {
     if (!currentNode) return;
-    const QString& node = *currentNode;
+    const std::string& node = *currentNode;
     finishScripts();
     outcomes_.clear();
 
-    QStringList menulist;
+    std::vector<std::string> menulist;
     catalogue::menuload(menulist);
     if (const auto entry = catalogue::findEntry(menulist, node))
         fetch(entry->webpro, node, Folder::BeforeTransfer);
     if (const catalogue::GroupRow* row = catalogue::findRow(node))
-        for (const QString& url : row->urls) getfile(url, node);
+        for (const std::string& url : row->urls) getfile(url, node);
     // The arrangement acts on what the unpacks produced: let the last one end first.
     finishScripts();
     arrange(node);
     report(node);
 }
 
-void Downloader::arrange(const QString& nodeText) {
-    deleteWithExtension(QStringLiteral("*.zip"), QStringLiteral(".zip"));
-    deleteWithExtension(QStringLiteral("*.7z"), QStringLiteral(".7z"));
-    const QDir target(nodeText);
-    for (const QString& name : findEntries(QString(), QStringLiteral("*.edz"))) {
-        // QFile::rename never replaces an existing target: an older file stays as it is.
-        QFile::rename(name, target.filePath(name));
+void Downloader::deleteWithExtension(std::string_view mask, std::string_view extension) {
+    for (const std::string& name : search_.find({}, mask)) {
+        if (extensionOf(name) != extension) continue;
+        const fs::path file = inProgramDir(name);
+        std::error_code ec;
+        // DeleteFile removes files only: a folder of that name stays, as does a file that
+        // cannot be deleted.
+        if (fs::is_directory(fs::symlink_status(file, ec))) continue;
+        fs::remove(file, ec);
     }
 }
 
-void Downloader::report(const QString& nodeText) {
-    QStringList notFetched;
-    QStringList notUnpacked;
-    for (const ArchiveOutcome& o : outcomes_) {
-        QString line;
-        if (!o.transferError.isEmpty()) {
-            line = QStringLiteral("  %1: %2").arg(o.archive, o.transferError);
-            if (!notFetched.contains(line)) notFetched << line;
-        } else if (!o.ok()) {
-            line = QStringLiteral("  %1: %2")
-                       .arg(o.archive, unpackFailureReason(o.unpack.value_or(ScriptResult{})));
-            if (!notUnpacked.contains(line)) notUnpacked << line;
-        }
+void Downloader::arrange(std::string_view nodeText) {
+    deleteWithExtension("*.zip", ".zip");
+    deleteWithExtension("*.7z", ".7z");
+    const fs::path target = inProgramDir(nodeText);
+    for (const std::string& name : search_.find({}, "*.edz")) {
+        const fs::path to = target / pathOf(name);
+        std::error_code ec;
+        // MoveFileW never replaces an existing target: an older file stays as it is. A missing
+        // folder fails the rename, and the file stays where it is.
+        if (fs::exists(fs::symlink_status(to, ec))) continue;
+        fs::rename(inProgramDir(name), to, ec);
     }
-    if (notFetched.isEmpty() && notUnpacked.isEmpty()) {
+}
+
+void Downloader::report(std::string_view nodeText) {
+    std::vector<std::string> notFetched;
+    std::vector<std::string> notUnpacked;
+    for (const ArchiveOutcome& o : outcomes_) {
+        if (!o.transferError.empty())
+            addOnce(notFetched, "  " + o.archive + ": " + o.transferError);
+        else if (!o.ok())
+            addOnce(notUnpacked, "  " + o.archive + ": " +
+                                     unpackFailureReason(o.unpack.value_or(ScriptResult{})));
+    }
+    if (notFetched.empty() && notUnpacked.empty()) {
         dialogs_.confirm(kDone);
     } else {
-        QString text = QStringLiteral("Загрузка завершена с ошибками.\n");
-        if (!notFetched.isEmpty())
-            text += QStringLiteral("\nНе удалось скачать:\n") + notFetched.join(QLatin1Char('\n')) +
-                    QLatin1Char('\n');
-        if (!notUnpacked.isEmpty())
-            text += QStringLiteral("\nНе удалось распаковать:\n") +
-                    notUnpacked.join(QLatin1Char('\n')) + QLatin1Char('\n');
-        text += QStringLiteral("\nПовторите загрузку позже.");
+        std::string text = "Загрузка завершена с ошибками.\n";
+        if (!notFetched.empty()) text += "\nНе удалось скачать:\n" + join(notFetched, "\n") + "\n";
+        if (!notUnpacked.empty())
+            text += "\nНе удалось распаковать:\n" + join(notUnpacked, "\n") + "\n";
+        text += "\nПовторите загрузку позже.";
         dialogs_.warning(text);
     }
-    const QFileInfo folder(nodeText);
-    if (folder.isDir()) shell_.openFolder(folder.absoluteFilePath());
+    const fs::path folder = inProgramDir(nodeText);
+    std::error_code ec;
+    if (fs::is_directory(folder, ec)) shell_.openFolder(utf8Of(folder));
 }
 
 }  // namespace volnor

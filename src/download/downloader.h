@@ -1,7 +1,10 @@
 #pragma once
-#include <QString>
+#include <cstddef>
+#include <filesystem>
 #include <memory>
 #include <optional>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/progress.h"
@@ -10,15 +13,16 @@
 namespace volnor {
 
 class Dialogs;
+class FileSearch;
 class HttpClient;
 class Shell;
 
 // What became of one archive of a run.
 struct ArchiveOutcome {
-    QString archive;                     // the local file name (shortweb)
-    QString transferError;               // empty when the archive was fetched and saved
+    std::string archive;                 // the local file name (shortweb)
+    std::string transferError;           // empty when the archive was fetched and saved
     std::optional<ScriptResult> unpack;  // its unpack script's result, once it has ended
-    bool ok() const { return transferError.isEmpty() && unpack && unpack->ok; }
+    bool ok() const { return transferError.empty() && unpack && unpack->ok; }
 };
 
 // Fetches product-data archives and has them unpacked in the program directory (the process's
@@ -27,7 +31,7 @@ struct ArchiveOutcome {
 class Downloader {
 public:
     Downloader(HttpClient& http, Progress& progress, Dialogs& dialogs, Shell& shell,
-               ScriptRunner runner, Pump pump);
+               const ScriptRunner& runner, const FileSearch& search, Pump pump);
     // Waits for a script still running and removes its file.
     ~Downloader();
     Downloader(const Downloader&) = delete;
@@ -37,13 +41,13 @@ public:
     // transfer creates the folder nodeText and gives the file the archive's name; then writes
     // and starts its unpack script, also when the transfer failed. Transfer failures are recorded,
     // not raised; an error writing the script is raised. The progress bar is 0 afterwards.
-    void getfile(const QString& webpro, const QString& nodeText);
+    void getfile(std::string_view webpro, std::string_view nodeText);
 
     // The download command for the tree's current node (TreeView1DblClick): the node's entry
     // and group archives, then, once every unpack has ended, deletes the ".zip" and ".7z"
     // files, moves the EDZ files into the node folder, reports and opens the folder. Does
     // nothing without a current node.
-    void download(const std::optional<QString>& currentNode);
+    void download(const std::optional<std::string>& currentNode);
 
     // Waits for the running unpack script, if any, records its result and removes its file.
     void finishScripts();
@@ -53,19 +57,21 @@ public:
 
 private:
     enum class Folder { BeforeTransfer, AfterTransfer };
-    void fetch(const QString& webpro, const QString& nodeText, Folder folder);
-    void arrange(const QString& nodeText);
-    void report(const QString& nodeText);
+    void fetch(std::string_view webpro, std::string_view nodeText, Folder folder);
+    void arrange(std::string_view nodeText);
+    void deleteWithExtension(std::string_view mask, std::string_view extension);
+    void report(std::string_view nodeText);
 
     HttpClient& http_;
     Progress& progress_;
     Dialogs& dialogs_;
     Shell& shell_;
-    ScriptRunner runner_;
+    const ScriptRunner& runner_;
+    const FileSearch& search_;
     Pump pump_;
     std::vector<ArchiveOutcome> outcomes_;
     std::unique_ptr<RunningScript> running_;
-    QString runningScriptPath_;
+    std::filesystem::path runningScriptPath_;
     std::size_t runningIndex_ = 0;
 };
 

@@ -1,37 +1,36 @@
 #include "download/failure_reason.h"
 
-#include <QStringList>
-
 #include "platform/script_runner.h"
+#include "platform/text.h"
 #include "transfer/transfer_error.h"
 
 namespace volnor {
 
 namespace {
 
-QString reason(TransferError::Kind kind) {
+std::string reason(TransferError::Kind kind) {
     using Kind = TransferError::Kind;
     switch (kind) {
         case Kind::NotFound:
-            return QStringLiteral("файл не найден на сервере");
+            return "файл не найден на сервере";
         case Kind::ServerError:
-            return QStringLiteral("ошибка на сервере");
+            return "ошибка на сервере";
         case Kind::OtherStatus:
-            return QStringLiteral("сервер не выдал файл");
+            return "сервер не выдал файл";
         case Kind::NoConnection:
-            return QStringLiteral("нет связи с сервером: соединение отклонено или нет сети");
+            return "нет связи с сервером: соединение отклонено или нет сети";
         case Kind::BrokenOff:
-            return QStringLiteral("соединение с сервером прервалось");
+            return "соединение с сервером прервалось";
         case Kind::Incomplete:
-            return QStringLiteral("файл получен не полностью");
+            return "файл получен не полностью";
         case Kind::TimedOut:
-            return QStringLiteral("сервер не ответил за отведённое время");
+            return "сервер не ответил за отведённое время";
         case Kind::Secure:
-            return QStringLiteral("не удалось установить защищённое соединение");
+            return "не удалось установить защищённое соединение";
         case Kind::Other:
             break;
     }
-    return QStringLiteral("ошибка при скачивании");
+    return "ошибка при скачивании";
 }
 
 bool isAnswerOfTheServer(TransferError::Kind kind) {
@@ -41,19 +40,19 @@ bool isAnswerOfTheServer(TransferError::Kind kind) {
 
 }  // namespace
 
-QString failureReason(const TransferError& error) {
+std::string failureReason(const TransferError& error) {
     const TransferError::Kind kind = error.kind();
     // The client's text repeats the status and adds the URL; the status is said once.
-    const QString detail =
-        isAnswerOfTheServer(kind) ? QString::number(error.httpStatus()) : error.text();
-    return QStringLiteral("%1 (%2)").arg(reason(kind), detail);
+    const std::string detail =
+        isAnswerOfTheServer(kind) ? std::to_string(error.httpStatus()) : error.text();
+    return reason(kind) + " (" + detail + ")";
 }
 
-QString unpackFailureReason(const ScriptResult& result) {
-    const QString first =
-        result.errors.trimmed().split(QLatin1Char('\n'), Qt::SkipEmptyParts).value(0).trimmed();
-    const QString reason = QStringLiteral("архив повреждён или не распаковался");
-    return first.isEmpty() ? reason : QStringLiteral("%1 (%2)").arg(reason, first);
+std::string unpackFailureReason(const ScriptResult& result) {
+    const std::vector<std::string> lines = split(trimmed(result.errors), '\n', true);
+    const std::string first = lines.empty() ? std::string() : std::string(trimmed(lines.front()));
+    const std::string reason = "архив повреждён или не распаковался";
+    return first.empty() ? reason : reason + " (" + first + ")";
 }
 
 }  // namespace volnor

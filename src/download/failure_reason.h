@@ -1,5 +1,5 @@
 #pragma once
-#include <QString>
+#include <string>
 
 namespace volnor {
 
@@ -8,9 +8,9 @@ struct ScriptResult;
 
 // Why an archive did not arrive, in words a designer understands, with the technical detail in
 // brackets: the HTTP status alone for an answer of the server, the client's text otherwise.
-QString failureReason(const TransferError& error);
+std::string failureReason(const TransferError& error);
 
 // Why an archive that arrived was not unpacked, with the interpreter's first complaint.
-QString unpackFailureReason(const ScriptResult& result);
+std::string unpackFailureReason(const ScriptResult& result);
 
 }  // namespace volnor

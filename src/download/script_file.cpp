@@ -1,37 +1,35 @@
 #include "download/script_file.h"
 
 #include "download/transient_file.h"
-#include "platform/ansi.h"
+#include "platform/ansi_codec.h"
 #include "platform/error.h"
+#include "platform/text.h"
 
 namespace volnor {
 
-void writeScript(const QString& path, const QStringList& lines) {
-    const auto fail = [&path](const QString& reason) {
-        throw Error(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason));
+void writeScript(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+    const auto fail = [&path](const std::string& reason) {
+        throw Error("Cannot create file \"" + utf8Of(path) + "\". " + reason);
     };
-    QByteArray bytes;
-    for (const QString& line : lines) {
-        const auto ansi = toAnsi(line);
-        if (!ansi)
-            fail(QStringLiteral("The line \"%1\" has a character outside code page 1251.")
-                     .arg(line));
+    std::string bytes;
+    for (const std::string& line : lines) {
+        const auto ansi = utf8ToAnsi(line);
+        if (!ansi) fail("The line \"" + line + "\" has a character outside code page 1251.");
         bytes += *ansi;
         bytes += "\r\n";
     }
     // Written aside and renamed into place, so a failed write never leaves half a script.
     TransientFile file(path);
-    if (!file.open()) fail(file.errorString());
-    if (file.device().write(bytes) != bytes.size()) fail(file.device().errorString());
-    if (!file.commit()) fail(file.errorString());
+    if (!file.open() || !file.write(bytes) || !file.commit()) fail(file.errorText());
 }
 
-QStringList unpackScript(const QString& shortweb) {
+std::vector<std::string> unpackScript(std::string_view shortweb) {
+    const std::string name(shortweb);
     return {
-        QStringLiteral("cd 7z\\"),
-        QStringLiteral("7z.exe x -r ..\\%1 -o..\\ -y").arg(shortweb),
-        QStringLiteral("cd ..\\"),
-        QStringLiteral("del %1").arg(shortweb),
+        "cd 7z\\",
+        "7z.exe x -r ..\\" + name + " -o..\\ -y",
+        "cd ..\\",
+        "del " + name,
     };
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-#include <QString>
-#include <QStringList>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
 
 namespace volnor {
 
@@ -8,10 +10,10 @@ namespace volnor {
 // the ANSI code page without a byte-order mark. Creates the file or replaces it whole; on any
 // failure throws volnor::Error with the text "Cannot create file "<path>". <reason>" and leaves
 // an existing file as it was.
-void writeScript(const QString& path, const QStringList& lines);
+void writeScript(const std::filesystem::path& path, const std::vector<std::string>& lines);
 
 // The four lines that unpack the archive `shortweb` of the program directory into it and then
 // delete the archive; run from the program directory.
-QStringList unpackScript(const QString& shortweb);
+std::vector<std::string> unpackScript(std::string_view shortweb);
 
 }  // namespace volnor

@@ -1,6 +1,10 @@
 #pragma once
-#include <QString>
-#include <QTemporaryFile>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "transfer/http_client.h"
 
 namespace volnor {
 
@@ -9,25 +13,28 @@ namespace volnor {
 // uses) and given its final name with one rename, which replaces a file of that name. Nothing is
 // synced: a crash loses only what the next download makes again. An uncommitted file is removed
 // when the object goes.
-class TransientFile {
+class TransientFile : public ByteSink {
 public:
-    explicit TransientFile(const QString& path);
-    ~TransientFile();
+    explicit TransientFile(std::filesystem::path path);
+    ~TransientFile() override;
     TransientFile(const TransientFile&) = delete;
     TransientFile& operator=(const TransientFile&) = delete;
 
+    // Creates the file aside, with the permissions of a plain new file.
     bool open();
-    QIODevice& device() { return file_; }
+    bool write(std::string_view bytes) override;
     // Closes the file and renames it to the final path; on failure it is removed.
     bool commit();
     // Removes what was written.
     void discard();
-    QString errorString() const { return error_; }
+    // Why the last step failed.
+    std::string errorText() const override { return error_; }
 
 private:
-    QString path_;
-    QTemporaryFile file_;
-    QString error_;
+    std::filesystem::path path_;
+    std::filesystem::path aside_;  // empty until open() has created it
+    std::FILE* file_ = nullptr;
+    std::string error_;
 };
 
 }  // namespace volnor

@@ -1,38 +1,42 @@
 #pragma once
 // The program's one connection to the parts database and its one command object.
-#include <QString>
-#include <QStringList>
 #include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "platform/jetdb.h"
+#include "platform/database.h"
 
 namespace volnor::partsdb {
 
 // The designed connection string: 17 options, the data source the placeholder "mybase".
-QString connectionTemplate();
+std::string connectionTemplate();
 
 class AdoConnection {
 public:
-    QString connectionString() const { return connectionString_; }
-    void setConnectionString(const QString& text) { connectionString_ = text; }
+    explicit AdoConnection(db::Engine& engine) : connection_(engine.connection()) {}
 
-    bool connected() const { return jet_.isOpen(); }
+    const std::string& connectionString() const { return connectionString_; }
+    void setConnectionString(std::string text) { connectionString_ = std::move(text); }
+
+    bool connected() const { return connection_->isOpen(); }
     // true opens with the connection string as it stands (throws volnor::Error); false closes.
     void setConnected(bool on);
 
     // The data source the connection string names: the database file.
-    QString databaseFile() const;
+    std::string databaseFile() const;
 
     // Opens the connection first when it is closed.
     void beginTrans();
-    void commitTrans() { jet_.commit(); }
-    void rollbackTrans() { jet_.rollback(); }
+    void commitTrans() { connection_->commit(); }
+    void rollbackTrans() { connection_->rollback(); }
 
-    jet::Connection& jet() { return jet_; }
+    db::Connection& connection() { return *connection_; }
 
 private:
-    QString connectionString_ = connectionTemplate();
-    jet::Connection jet_;
+    std::string connectionString_ = connectionTemplate();
+    std::unique_ptr<db::Connection> connection_;
 };
 
 class AdoQuery {
@@ -41,12 +45,12 @@ public:
 
     // SQL.Clear and SQL.Add; a change of the text rebuilds the parameter list from it.
     void sqlClear();
-    void sqlAdd(const QString& line);
-    QString sqlText() const { return lines_.join(u'\n'); }
+    void sqlAdd(std::string_view line);
+    std::string sqlText() const;
 
     // Parameters.ParamByName(name).Value; throws volnor::Error for a name the text lacks.
-    void setParam(const QString& name, const QString& value);
-    QStringList paramNames() const;
+    void setParam(std::string_view name, std::string value);
+    std::vector<std::string> paramNames() const;
 
     // ExecSQL: opens a closed connection first; returns the affected rows.
     int execSql();
@@ -55,8 +59,8 @@ private:
     void rebuildParameters();
 
     AdoConnection& connection_;
-    QStringList lines_;
-    std::map<QString, QString> params_;  // name as written in the text -> value
+    std::vector<std::string> lines_;
+    std::map<std::string, std::string> params_;  // name as written in the text -> value
 };
 
 }  // namespace volnor::partsdb

@@ -1,21 +1,26 @@
 #include "partsdb/maintenance.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
 #include <functional>
+#include <random>
+#include <system_error>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "partsdb/removal_table.h"
 #include "platform/error.h"
-#include "platform/filesearch.h"
+#include "platform/text.h"
 
 namespace volnor::partsdb {
 namespace {
 
-const QString kEnginePrefix = QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=");
-const QString kEnginePassword = QStringLiteral(";Jet OLEDB:Database Password=");
+namespace fs = std::filesystem;
+
+constexpr std::string_view kEnginePrefix = "Provider=Microsoft.Jet.OLEDB.4.0;Data Source=";
+constexpr std::string_view kEnginePassword = ";Jet OLEDB:Database Password=";
 
 // Runs `body` in one transaction of `connection`: all of it takes effect, or none.
 void inTransaction(AdoConnection& connection, const std::function<void()>& body) {
@@ -36,129 +41,182 @@ void inTransaction(AdoConnection& connection, const std::function<void()>& body)
 // Restores the process's current directory when the scope ends, however it ends.
 class CurrentDirGuard {
 public:
-    CurrentDirGuard() : saved_(QDir::currentPath()) {}
-    ~CurrentDirGuard() { QDir::setCurrent(saved_); }
+    CurrentDirGuard() : saved_(fs::current_path(ec_)) {}
+    ~CurrentDirGuard() {
+        if (!ec_) fs::current_path(saved_, ec_);
+    }
     CurrentDirGuard(const CurrentDirGuard&) = delete;
     CurrentDirGuard& operator=(const CurrentDirGuard&) = delete;
 
 private:
-    QString saved_;
+    std::error_code ec_;
+    fs::path saved_;
 };
+
+// DeleteFile: removes a file, never a folder; the result is not used.
+void deleteFile(const fs::path& path) {
+    std::error_code ec;
+    if (!fs::is_directory(fs::symlink_status(path, ec))) fs::remove(path, ec);
+}
+
+// Every occurrence of `from` (ASCII), compared without regard to letter case, replaced by `to`.
+std::string replaceNoCase(const std::string& text, std::string_view from, std::string_view to) {
+    const std::string lower = asciiLower(text);
+    const std::string key = asciiLower(from);
+    std::string out;
+    std::size_t start = 0;
+    for (std::size_t at; (at = lower.find(key, start)) != std::string::npos;
+         start = at + key.size())
+        out.append(text, start, at - start).append(to);
+    return out.append(text, start);
+}
+
+// GetTempFileNameW: creates an empty file with a new name beginning with "mdb" in `folder`
+// (which ends in a separator) and returns its path.
+std::string makeTempFile(const std::string& folder) {
+    static constexpr std::string_view kLetters =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = folder + "mdb";
+        for (int k = 0; k < 6; ++k) name += kLetters[pick(random)];
+        name += ".tmp";
+        std::error_code ec;
+        if (fs::exists(fs::symlink_status(pathOf(name), ec))) continue;
+        errno = 0;
+        std::ofstream created(pathOf(name), std::ios::binary);
+        if (!created)
+            throw Error("Cannot create a temporary file in '" + folder +
+                        "': " + std::strerror(errno ? errno : EIO) + ".");
+        return name;
+    }
+    throw Error("Cannot create a temporary file in '" + folder + "': " + std::strerror(EEXIST) +
+                ".");
+}
+
+// Whether two names stand for one file: the same absolute path, or one existing file.
+bool sameFile(const fs::path& a, const fs::path& b) {
+    std::error_code ea, eb, ec;
+    const fs::path x = fs::absolute(a, ea).lexically_normal();
+    const fs::path y = fs::absolute(b, eb).lexically_normal();
+    return (!ea && !eb && x == y) || fs::equivalent(a, b, ec);
+}
 
 }  // namespace
 
-PartsMaintenance::PartsMaintenance(Dialogs& dialogs, WinPaths paths)
-    : dialogs_(dialogs), paths_(std::move(paths)) {}
+PartsMaintenance::PartsMaintenance(Dialogs& dialogs, db::Engine& engine, const FileSearch& files,
+                                   WinPaths paths)
+    : dialogs_(dialogs),
+      engine_(engine),
+      files_(files),
+      paths_(std::move(paths)),
+      connection_(engine) {}
 
-QString PartsMaintenance::macroFolder() const { return paths_.native(kMacroFolder.toString()); }
+fs::path PartsMaintenance::macroFolder() const { return paths_.native(std::string(kMacroFolder)); }
 
-void PartsMaintenance::runStatement(const QString& sql, const std::optional<QString>& k1) {
+void PartsMaintenance::runStatement(const std::string& sql, const std::optional<std::string>& k1) {
     query_.sqlClear();
     query_.sqlAdd(sql);
-    if (k1) query_.setParam(QStringLiteral("k1"), *k1);
+    if (k1) query_.setParam("k1", *k1);
     query_.execSql();
 }
 
-void PartsMaintenance::ToolButton7Click() {
+void PartsMaintenance::chooseDatabase() {
     const CurrentDirGuard lastdir;
-    const QString connstr = connectionTemplate();
-    const auto chosen = dialogs_.chooseFile(kChooserTitle.toString(), kChooserFilter.toString());
+    const std::string connstr = connectionTemplate();
+    const auto chosen =
+        dialogs_.chooseFile(std::string(kChooserTitle), std::string(kChooserFilter));
     if (!chosen) return;
     connection_.setConnected(false);
-    QString pathbd = connstr;
-    pathbd.replace(QStringLiteral("mybase"), *chosen, Qt::CaseInsensitive);
+    const std::string pathbd = replaceNoCase(connstr, "mybase", *chosen);
     connection_.setConnectionString(pathbd);
     connection_.setConnected(true);
-    dialogs_.confirm(kConnectedText.toString());
+    dialogs_.confirm(std::string(kConnectedText));
 }
 
-void PartsMaintenance::clearsql(const QString& param) {
+void PartsMaintenance::clearsql(const std::string& param) {
     inTransaction(connection_, [&] {
         runStatement(
-            QStringLiteral("DELETE * from tblFunctionTemplate  where id in (select id from "
-                           "tblpart where [tblpart].[typenr]like '%") +
-            param + QStringLiteral("%')"));
-        runStatement(QStringLiteral("DELETE * from tblVariant  where id in (select id from tblpart "
-                                    "where [tblpart].[typenr]like '%") +
-                     param + QStringLiteral("%')"));
-        runStatement(QStringLiteral("DELETE * from tblpart  where [tblpart].[typenr]like '%") +
-                     param + QStringLiteral("%'"));
+            "DELETE * from tblFunctionTemplate  where id in (select id from tblpart where "
+            "[tblpart].[typenr]like '%" +
+            param + "%')");
+        runStatement(
+            "DELETE * from tblVariant  where id in (select id from tblpart where "
+            "[tblpart].[typenr]like '%" +
+            param + "%')");
+        runStatement("DELETE * from tblpart  where [tblpart].[typenr]like '%" + param + "%'");
     });
 }
 
-void PartsMaintenance::dfile(int number, const QString& str) {
+void PartsMaintenance::dfile(int number, const std::string& str) {
     if (number <= 0) return;
     // One scan serves every token: a file goes when any of the first `number` tokens is in its
     // name, which deletes the same files as a scan per token.
-    QString rest = str;
-    QStringList tokens;
+    std::string_view rest = str;
+    std::vector<std::string_view> tokens;
     for (int i = 0; i < number; ++i) {
-        const qsizetype p = rest.indexOf(u';');
-        if (p < 0) break;  // the remaining passes would all get an empty token
-        if (p > 0) tokens << rest.left(p);
-        rest.remove(0, p + 1);
+        const std::size_t p = rest.find(';');
+        if (p == std::string_view::npos) break;  // the remaining passes would get an empty token
+        if (p > 0) tokens.push_back(rest.substr(0, p));
+        rest.remove_prefix(p + 1);
     }
-    if (tokens.isEmpty()) return;
-    const QString folder = macroFolder();
-    for (const QString& name : findEntries(folder, QStringLiteral("*.ema"))) {
-        const bool hit = std::any_of(tokens.cbegin(), tokens.cend(), [&](const QString& tek) {
-            return name.contains(tek, Qt::CaseSensitive);
+    if (tokens.empty()) return;
+    const fs::path folder = macroFolder();
+    for (const std::string& name : files_.find(folder, "*.ema")) {
+        const bool hit = std::any_of(tokens.begin(), tokens.end(), [&](std::string_view tek) {
+            return name.find(tek) != std::string::npos;
         });
-        if (hit) QFile::remove(folder + name);
+        if (hit) deleteFile(folder / pathOf(name));
     }
 }
 
-void PartsMaintenance::CompactDatabase_JRO(const QString& db, const QString& dest,
-                                           const QString& password) {
-    QString copy;  // the temporary file of a compaction in place, removed unless it replaced db
+void PartsMaintenance::CompactDatabase_JRO(const std::string& db, const std::string& dest,
+                                           const std::string& password) {
+    std::string copy;  // the temporary file of a compaction in place, removed unless it replaced db
     try {
-        QString src = kEnginePrefix + db;
-        QString name;
-        if (!dest.isEmpty()) {
+        std::string src = std::string(kEnginePrefix) + db;
+        std::string name;
+        if (!dest.empty()) {
             // Deleting the destination first would delete the source itself.
-            if (QFileInfo(dest).absoluteFilePath() == QFileInfo(db).absoluteFilePath() ||
-                (QFileInfo::exists(dest) &&
-                 QFileInfo(dest).canonicalFilePath() == QFileInfo(db).canonicalFilePath()))
-                throw Error(
-                    QStringLiteral("The destination '%1' is the database itself.").arg(dest));
+            if (sameFile(pathOf(dest), pathOf(db)))
+                throw Error("The destination '" + dest + "' is the database itself.");
             name = dest;
         } else {
-            const qsizetype sep = std::max(db.lastIndexOf(u'/'), db.lastIndexOf(u'\\'));
-            QString tempPath = db.left(sep + 1);
-            if (tempPath.isEmpty()) tempPath = QDir::currentPath() + u'/';
-            QTemporaryFile temp(tempPath + QStringLiteral("mdbXXXXXX.tmp"));
-            temp.setAutoRemove(false);
-            if (!temp.open())
-                throw Error(QStringLiteral("Cannot create a temporary file in '%1': %2.")
-                                .arg(tempPath, temp.errorString()));
-            name = temp.fileName();
+            const std::size_t sep = db.find_last_of("/\\");
+            std::string tempPath = sep == std::string::npos ? std::string() : db.substr(0, sep + 1);
+            if (tempPath.empty()) {
+                std::error_code ec;
+                tempPath = utf8Of(fs::current_path(ec)) + '/';
+            }
+            name = makeTempFile(tempPath);
             copy = name;
         }
-        QFile::remove(name);
-        QString destination = kEnginePrefix + name;
-        if (!password.isEmpty()) {
-            src += kEnginePassword + password;
-            destination += kEnginePassword + password;
+        deleteFile(pathOf(name));
+        std::string destination = std::string(kEnginePrefix) + name;
+        if (!password.empty()) {
+            src += std::string(kEnginePassword) + password;
+            destination += std::string(kEnginePassword) + password;
         }
         // The engine holds the source from its first read until the copy has replaced it.
-        jet::Compaction engine(src);
-        engine.writeCopy(destination);
-        if (dest.isEmpty()) {
-            engine.replaceSource(name);
+        const std::unique_ptr<db::Compaction> engine = engine_.compaction(src);
+        engine->writeCopy(destination);
+        if (dest.empty()) {
+            engine->replaceSource(pathOf(name));
             copy.clear();
         }
     } catch (const Error& e) {
-        if (!copy.isEmpty()) jet::removeDatabaseFiles(copy);
+        if (!copy.empty()) engine_.removeDatabaseFiles(pathOf(copy));
         dialogs_.showMessage(e.text());
     }
 }
 
-bool PartsMaintenance::TreeView1ContextPopup(const std::optional<QString>& currentNode) {
-    if (currentNode && !currentNode->isEmpty()) n1Visible_ = true;
-    return n1Visible_;
+bool PartsMaintenance::contextMenuVisible(const std::optional<std::string>& currentNode) {
+    if (currentNode && !currentNode->empty()) groupRemovalVisible_ = true;
+    return groupRemovalVisible_;
 }
 
-void PartsMaintenance::N1Click(const std::optional<QString>& currentNode) {
+void PartsMaintenance::removeGroup(const std::optional<std::string>& currentNode) {
     if (!currentNode) return;  // nothing is selected: nothing to remove, nothing to compact
     for (const RemovalEntry& entry : removalTable()) {
         if (!catalogue::sameText(entry.key, *currentNode)) continue;
@@ -170,28 +228,27 @@ void PartsMaintenance::N1Click(const std::optional<QString>& currentNode) {
         }
     }
     connection_.setConnected(false);
-    CompactDatabase_JRO(connection_.databaseFile(), QString(), QString());
+    CompactDatabase_JRO(connection_.databaseFile(), std::string(), std::string());
     connection_.setConnected(true);
-    dialogs_.confirm(kRemovedText.toString());
+    dialogs_.confirm(std::string(kRemovedText));
 }
 
-void PartsMaintenance::ToolButton4Click() {
-    const QString maker = kMakerName.toString();
+void PartsMaintenance::removeAllMakerParts() {
+    const std::string maker(kMakerName);
     inTransaction(connection_, [&] {
         runStatement(
-            QStringLiteral("DELETE * from tblFunctionTemplate  where id in (select id from "
-                           "tblpart where [tblpart].[manufacturer]=:k1)"),
+            "DELETE * from tblFunctionTemplate  where id in (select id from tblpart where "
+            "[tblpart].[manufacturer]=:k1)",
             maker);
-        runStatement(QStringLiteral("DELETE * from tblVariant  where id in (select id from tblpart "
-                                    "where [tblpart].[manufacturer]=:k1)"),
-                     maker);
-        runStatement(QStringLiteral("DELETE * from tblpart  where [tblpart].[manufacturer]=:k1"),
-                     maker);
+        runStatement(
+            "DELETE * from tblVariant  where id in (select id from tblpart where "
+            "[tblpart].[manufacturer]=:k1)",
+            maker);
+        runStatement("DELETE * from tblpart  where [tblpart].[manufacturer]=:k1", maker);
     });
-    const QString folder = macroFolder();
-    for (const QString& name : findEntries(folder, QStringLiteral("*.ema")))
-        QFile::remove(folder + name);
-    dialogs_.confirm(kRemovedText.toString());
+    const fs::path folder = macroFolder();
+    for (const std::string& name : files_.find(folder, "*.ema")) deleteFile(folder / pathOf(name));
+    dialogs_.confirm(std::string(kRemovedText));
 }
 
 }  // namespace volnor::partsdb

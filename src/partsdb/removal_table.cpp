@@ -1,18 +1,18 @@
 #include "partsdb/removal_table.h"
 
+#include <initializer_list>
+
 namespace volnor::partsdb {
 
 namespace {
 
 // A type-number pattern: matched with LIKE '%...%', so it holds no apostrophe and no %, _ or [.
-RemovalStep sql(const char16_t* pattern) {
-    return {RemovalStep::Kind::ClearSql, QString::fromUtf16(pattern), 0};
-}
+RemovalStep sql(const char* pattern) { return {RemovalStep::Kind::ClearSql, pattern, 0}; }
 
 // Macro files whose names contain one of the tokens; every token ends in ";" and the count is
 // the number of tokens.
-RemovalStep dfile(int count, const char16_t* tokens) {
-    return {RemovalStep::Kind::DFile, QString::fromUtf16(tokens), count};
+RemovalStep dfile(int count, const char* tokens) {
+    return {RemovalStep::Kind::DFile, tokens, count};
 }
 
 // A group whose removal is its sub-groups' removals, one after the other.
@@ -34,149 +34,146 @@ const std::vector<RemovalEntry>& removalTable() {
     // The steps of sub-groups whose group removes them one after the other.
     // clang-format off
     const std::vector<RemovalStep> metalBoards =
-        {sql(u"ЩРН-"), sql(u"ЩРВ-"), sql(u"ЩМП-"), sql(u"ЩУ-"), sql(u"ЩУРН-"), sql(u"ЩЭ-"),
-         sql(u"ЩО-"), sql(u"ШМР-"), dfile(8, u"SHRN;SHRV;SHMP;SHU_;SHURN;SHE_;SHO_;SHMR;")};
+        {sql("ЩРН-"), sql("ЩРВ-"), sql("ЩМП-"), sql("ЩУ-"), sql("ЩУРН-"), sql("ЩЭ-"),
+         sql("ЩО-"), sql("ШМР-"), dfile(8, "SHRN;SHRV;SHMP;SHU_;SHURN;SHE_;SHO_;SHMR;")};
     const std::vector<RemovalStep> plasticBoxes =
-        {sql(u"КМПн"), sql(u"ЩРП-"), sql(u"КРП-"), sql(u"КМР-"), sql(u"КПК-"), sql(u"БГП-"),
-         dfile(6, u"KMPN;SHRP;KRP_;KMR_;KPK_;BGP_;")};
+        {sql("КМПн"), sql("ЩРП-"), sql("КРП-"), sql("КМР-"), sql("КПК-"), sql("БГП-"),
+         dfile(6, "KMPN;SHRP;KRP_;KMR_;KPK_;BGP_;")};
     const std::vector<RemovalStep> metalTrays =
-        {sql(u"ЛМП-"), sql(u"ЛМН-"), sql(u"ЛЛ-"), sql(u"ЛПР-"), sql(u"КЛ-"), sql(u"СЛ-"),
-         sql(u"К1150"), sql(u"К1152"), dfile(8, u"LMP_;LMN_;LL_;LPR_;KL_;SL_;K1150;K1152;")};
+        {sql("ЛМП-"), sql("ЛМН-"), sql("ЛЛ-"), sql("ЛПР-"), sql("КЛ-"), sql("СЛ-"),
+         sql("К1150"), sql("К1152"), dfile(8, "LMP_;LMN_;LL_;LPR_;KL_;SL_;K1150;K1152;")};
     const std::vector<RemovalStep> pvcDucts =
-        {sql(u"КК-"), sql(u"ККМ-"), sql(u"КНП-"), sql(u"ПЛК-"), sql(u"ТГ-"), sql(u"ТЖ-"),
-         dfile(6, u"KK_;KKM_;KNP_;PLK_;TG_;TZH_;")};
+        {sql("КК-"), sql("ККМ-"), sql("КНП-"), sql("ПЛК-"), sql("ТГ-"), sql("ТЖ-"),
+         dfile(6, "KK_;KKM_;KNP_;PLK_;TG_;TZH_;")};
     const std::vector<RemovalStep> ledLuminaires =
-        {sql(u"ДВО 6560"), sql(u"ДПО 6570"), sql(u"ДВО 6565"), sql(u"ДСП 1301"), sql(u"ДСП 5001"),
-         sql(u"ДБО 4001"), sql(u"ДБО 4002"), sql(u"ДКУ 1001"), sql(u"ДКУ 1002"), sql(u"ДПП 1201"),
-         sql(u"ДПА 2101"),
+        {sql("ДВО 6560"), sql("ДПО 6570"), sql("ДВО 6565"), sql("ДСП 1301"), sql("ДСП 5001"),
+         sql("ДБО 4001"), sql("ДБО 4002"), sql("ДКУ 1001"), sql("ДКУ 1002"), sql("ДПП 1201"),
+         sql("ДПА 2101"),
          dfile(21,
-               u"DVO_6560_36W;DVO_6560_40W;DPO_6570_36W;DPO_6570_40W;DVO_6565_595;"
-               u"DSP_1301_18W;DSP_1301_36W;DSP_1301(BAP);DSP_5001_100W;DSP_5001_150W;"
-               u"DBO_4001_DD;DBO_4002_12W;DBO_4002_18W;DKU_1001_50W;DKU_1001_100W;"
-               u"DKU_1002_150W;DKU_1002_200W;DPP_1201_1200;DPP_1201_1500;DPA_2101_1H;"
-               u"DPA_2101_3H;")};
+               "DVO_6560_36W;DVO_6560_40W;DPO_6570_36W;DPO_6570_40W;DVO_6565_595;"
+               "DSP_1301_18W;DSP_1301_36W;DSP_1301(BAP);DSP_5001_100W;DSP_5001_150W;"
+               "DBO_4001_DD;DBO_4002_12W;DBO_4002_18W;DKU_1001_50W;DKU_1001_100W;"
+               "DKU_1002_150W;DKU_1002_200W;DPP_1201_1200;DPP_1201_1500;DPA_2101_1H;"
+               "DPA_2101_3H;")};
     const std::vector<RemovalStep> floodlights =
-        {sql(u"СДО 06"), sql(u"СДО 07"), sql(u"СДО 08Д"), sql(u"СДО 09Д"), sql(u"ИО 150"),
-         sql(u"ИО 500"), dfile(6, u"SDO_06;SDO_07;SDO_08D;SDO_09D;IO_150;IO_500;")};
+        {sql("СДО 06"), sql("СДО 07"), sql("СДО 08Д"), sql("СДО 09Д"), sql("ИО 150"),
+         sql("ИО 500"), dfile(6, "SDO_06;SDO_07;SDO_08D;SDO_09D;IO_150;IO_500;")};
     // clang-format on
 
     static const std::vector<RemovalEntry> table = {
-        {QStringLiteral("Автоматические выключатели ВА47-29"),
-         {sql(u"ВА47-29"), dfile(3, u"VA47_29_B;VA47_29_C;VA47_29_D;")}},
-        {QStringLiteral("Автоматические выключатели ВА47-60 и ВА47-63"),
-         {sql(u"ВА47-60"), sql(u"ВА47-63"), dfile(2, u"VA47_60;VA47_63;")}},
-        {QStringLiteral("Автоматические выключатели модульные"),
-         {sql(u"ВА47-29"), sql(u"ВА47-60"), sql(u"ВА47-63"), sql(u"ВА47-100"), sql(u"ВА47-125"),
-          sql(u"ВА-101"), sql(u"ВА-201"), sql(u"ВН-DC63"), sql(u"АЗД-32"),
-          dfile(5, u"VA47_;VA_101;VA_201;VN_DC63;AZD_32;")}},
-        {QStringLiteral("Устройства защитного отключения и дифференциальные автоматы"),
-         {sql(u"ВД1-63"), sql(u"ВДТ-80"), sql(u"АВДТ 32"), sql(u"АВДТ 34"), sql(u"АД12"),
-          sql(u"АД14"), dfile(6, u"VD1_63;VDT_80;AVDT_32;AVDT_34;AD12;AD14;")}},
-        {QStringLiteral("Расцепители РН47, РМ47 и РММ47 для автоматических выключателей"),
-         {sql(u"РН47"), sql(u"РМ47"), sql(u"РММ47"), dfile(3, u"RN47;RM47;RMM47;")}},
-        {QStringLiteral("Дополнительные контакты КС47, КСВ47 и КСД47"),
-         {sql(u"КС47"), sql(u"КСВ47"), sql(u"КСД47"), dfile(3, u"KS47;KSV47;KSD47;")}},
-        {QStringLiteral("Модульное оборудование на DIN-рейку"),
-         {sql(u"ВА47-29"),
-          sql(u"ВА47-60"),
-          sql(u"ВА47-63"),
-          sql(u"ВА47-100"),
-          sql(u"ВА47-125"),
-          sql(u"ВА-101"),
-          sql(u"ВА-201"),
-          sql(u"ВН-DC63"),
-          sql(u"АЗД-32"),
-          sql(u"ВД1-63"),
-          sql(u"ВДТ-80"),
-          sql(u"АВДТ 32"),
-          sql(u"АВДТ 34"),
-          sql(u"АД12"),
-          sql(u"АД14"),
-          sql(u"РН47"),
-          sql(u"РМ47"),
-          sql(u"РММ47"),
-          sql(u"КС47"),
-          sql(u"КСВ47"),
-          sql(u"КСД47"),
-          sql(u"ШС-PIN"),
-          sql(u"ШС-FORK"),
-          sql(u"ИШ-1"),
-          sql(u"ИШ-2"),
+        {"Автоматические выключатели ВА47-29",
+         {sql("ВА47-29"), dfile(3, "VA47_29_B;VA47_29_C;VA47_29_D;")}},
+        {"Автоматические выключатели ВА47-60 и ВА47-63",
+         {sql("ВА47-60"), sql("ВА47-63"), dfile(2, "VA47_60;VA47_63;")}},
+        {"Автоматические выключатели модульные",
+         {sql("ВА47-29"), sql("ВА47-60"), sql("ВА47-63"), sql("ВА47-100"), sql("ВА47-125"),
+          sql("ВА-101"), sql("ВА-201"), sql("ВН-DC63"), sql("АЗД-32"),
+          dfile(5, "VA47_;VA_101;VA_201;VN_DC63;AZD_32;")}},
+        {"Устройства защитного отключения и дифференциальные автоматы",
+         {sql("ВД1-63"), sql("ВДТ-80"), sql("АВДТ 32"), sql("АВДТ 34"), sql("АД12"), sql("АД14"),
+          dfile(6, "VD1_63;VDT_80;AVDT_32;AVDT_34;AD12;AD14;")}},
+        {"Расцепители РН47, РМ47 и РММ47 для автоматических выключателей",
+         {sql("РН47"), sql("РМ47"), sql("РММ47"), dfile(3, "RN47;RM47;RMM47;")}},
+        {"Дополнительные контакты КС47, КСВ47 и КСД47",
+         {sql("КС47"), sql("КСВ47"), sql("КСД47"), dfile(3, "KS47;KSV47;KSD47;")}},
+        {"Модульное оборудование на DIN-рейку",
+         {sql("ВА47-29"),
+          sql("ВА47-60"),
+          sql("ВА47-63"),
+          sql("ВА47-100"),
+          sql("ВА47-125"),
+          sql("ВА-101"),
+          sql("ВА-201"),
+          sql("ВН-DC63"),
+          sql("АЗД-32"),
+          sql("ВД1-63"),
+          sql("ВДТ-80"),
+          sql("АВДТ 32"),
+          sql("АВДТ 34"),
+          sql("АД12"),
+          sql("АД14"),
+          sql("РН47"),
+          sql("РМ47"),
+          sql("РММ47"),
+          sql("КС47"),
+          sql("КСВ47"),
+          sql("КСД47"),
+          sql("ШС-PIN"),
+          sql("ШС-FORK"),
+          sql("ИШ-1"),
+          sql("ИШ-2"),
           dfile(18,
-                u"VA47_;VA_101;VA_201;VN_DC63;AZD_32;VD1_63;VDT_80;AVDT_3;AD12;AD14;RN47;RM47;"
-                u"RMM47;KS47;KSV47;KSD47;SHS_;ISH_;")}},
+                "VA47_;VA_101;VA_201;VN_DC63;AZD_32;VD1_63;VDT_80;AVDT_3;AD12;AD14;RN47;RM47;"
+                "RMM47;KS47;KSV47;KSD47;SHS_;ISH_;")}},
 
-        {QStringLiteral("Контакторы малогабаритные КМИ и КМН"),
-         {sql(u"КМИ"), sql(u"КМН"), dfile(2, u"KMI;KMN;")}},
-        {QStringLiteral("Пускатели электромагнитные ПМЛ"), {sql(u"ПМЛ"), dfile(1, u"PML;")}},
-        {QStringLiteral("Контакторы и пускатели электромагнитные"),
-         {sql(u"КМИ"), sql(u"КМН"), sql(u"ПМЛ"), sql(u"КТИ"), sql(u"РТИ"), sql(u"РТЛ"),
-          dfile(6, u"KMI;KMN;PML;KTI;RTI;RTL;")}},
-        {QStringLiteral("Реле промежуточные, времени и контроля"),
-         {sql(u"РП-21"), sql(u"РЭК77"), dfile(2, u"REL_RP21;REL_REK77;"),  //
-          sql(u"РВО-П2"), dfile(1, u"REL_RVO_P2;"),                        //
-          sql(u"РВЦ-П2"), dfile(1, u"REL_RVC_P2;"),                        //
-          sql(u"РКФ-М"), dfile(1, u"REL_RKF_M;"),                          //
-          sql(u"РН-П1"), dfile(1, u"REL_RN_P1;"),                          //
-          sql(u"РТ-П1"), dfile(1, u"REL_RT_P1;")}},
+        {"Контакторы малогабаритные КМИ и КМН", {sql("КМИ"), sql("КМН"), dfile(2, "KMI;KMN;")}},
+        {"Пускатели электромагнитные ПМЛ", {sql("ПМЛ"), dfile(1, "PML;")}},
+        {"Контакторы и пускатели электромагнитные",
+         {sql("КМИ"), sql("КМН"), sql("ПМЛ"), sql("КТИ"), sql("РТИ"), sql("РТЛ"),
+          dfile(6, "KMI;KMN;PML;KTI;RTI;RTL;")}},
+        {"Реле промежуточные, времени и контроля",
+         {sql("РП-21"), sql("РЭК77"), dfile(2, "REL_RP21;REL_REK77;"),  //
+          sql("РВО-П2"), dfile(1, "REL_RVO_P2;"),                       //
+          sql("РВЦ-П2"), dfile(1, "REL_RVC_P2;"),                       //
+          sql("РКФ-М"), dfile(1, "REL_RKF_M;"),                         //
+          sql("РН-П1"), dfile(1, "REL_RN_P1;"),                         //
+          sql("РТ-П1"), dfile(1, "REL_RT_P1;")}},
         // The push-button macros are listed twice over; the second pass finds nothing left.
-        {QStringLiteral("Кнопки управления и посты кнопочные"),
-         {sql(u"LAY5"), sql(u"LAY7"), sql(u"ПКЕ-21"), sql(u"ПКТ-6"),
-          dfile(5, u"BTN_LAY5;BTN_LAY7;PST_PKE21;PST_PKT6;BTN_LAY5;")}},
-        {QStringLiteral("Рубильники ВР32 и ВРЭ32 (выключатели-разъединители)"),
-         {sql(u"ВР32"), sql(u"ВРЭ32"), dfile(2, u"VR32;VRE32;")}},
-        {QStringLiteral("Автоматические выключатели в литом корпусе ВА88 и ВА99М"),
-         {sql(u"ВА88"), sql(u"ВА99М"), dfile(2, u"VA88;VA99M;")}},
-        {QStringLiteral("Низковольтная аппаратура управления и защиты"),
-         {sql(u"КМИ"),
-          sql(u"КМН"),
-          sql(u"ПМЛ"),
-          sql(u"КТИ"),
-          sql(u"РТИ"),
-          sql(u"РТЛ"),
-          sql(u"РП-21"),
-          sql(u"РЭК77"),
-          sql(u"РВО-П2"),
-          sql(u"РВЦ-П2"),
-          sql(u"РКФ-М"),
-          sql(u"РН-П1"),
-          sql(u"РТ-П1"),
-          sql(u"LAY5"),
-          sql(u"LAY7"),
-          sql(u"ПКЕ-21"),
-          sql(u"ПКТ-6"),
-          sql(u"ВР32"),
-          sql(u"ВРЭ32"),
-          sql(u"ВА88"),
-          sql(u"ВА99М"),
-          sql(u"ПКП10"),
-          sql(u"ПКП25"),
-          sql(u"ОСМ1"),
-          sql(u"ОСОВ"),
+        {"Кнопки управления и посты кнопочные",
+         {sql("LAY5"), sql("LAY7"), sql("ПКЕ-21"), sql("ПКТ-6"),
+          dfile(5, "BTN_LAY5;BTN_LAY7;PST_PKE21;PST_PKT6;BTN_LAY5;")}},
+        {"Рубильники ВР32 и ВРЭ32 (выключатели-разъединители)",
+         {sql("ВР32"), sql("ВРЭ32"), dfile(2, "VR32;VRE32;")}},
+        {"Автоматические выключатели в литом корпусе ВА88 и ВА99М",
+         {sql("ВА88"), sql("ВА99М"), dfile(2, "VA88;VA99M;")}},
+        {"Низковольтная аппаратура управления и защиты",
+         {sql("КМИ"),
+          sql("КМН"),
+          sql("ПМЛ"),
+          sql("КТИ"),
+          sql("РТИ"),
+          sql("РТЛ"),
+          sql("РП-21"),
+          sql("РЭК77"),
+          sql("РВО-П2"),
+          sql("РВЦ-П2"),
+          sql("РКФ-М"),
+          sql("РН-П1"),
+          sql("РТ-П1"),
+          sql("LAY5"),
+          sql("LAY7"),
+          sql("ПКЕ-21"),
+          sql("ПКТ-6"),
+          sql("ВР32"),
+          sql("ВРЭ32"),
+          sql("ВА88"),
+          sql("ВА99М"),
+          sql("ПКП10"),
+          sql("ПКП25"),
+          sql("ОСМ1"),
+          sql("ОСОВ"),
           dfile(17,
-                u"KMI;KMN;PML;KTI;RTI;RTL;REL_;BTN_;PST_;VR32;VRE32;VA88;VA99M;PKP10;PKP25;"
-                u"OSM1;OSOV;")}},
+                "KMI;KMN;PML;KTI;RTI;RTL;REL_;BTN_;PST_;VR32;VRE32;VA88;VA99M;PKP10;PKP25;"
+                "OSM1;OSOV;")}},
 
-        {QStringLiteral("Щиты металлические распределительные и учетные"), metalBoards},
-        {QStringLiteral("Боксы и корпуса пластиковые"), plasticBoxes},
-        {QStringLiteral("Щиты, корпуса и боксы для электрооборудования"),
-         inSequence({metalBoards, plasticBoxes})},
+        {"Щиты металлические распределительные и учетные", metalBoards},
+        {"Боксы и корпуса пластиковые", plasticBoxes},
+        {"Щиты, корпуса и боксы для электрооборудования", inSequence({metalBoards, plasticBoxes})},
 
-        {QStringLiteral("Лотки кабельные металлические и аксессуары"), metalTrays},
-        {QStringLiteral("Короба, кабель-каналы и трубы из ПВХ"), pvcDucts},
-        {QStringLiteral("Кабеленесущие системы и электромонтажные изделия"),
-         inSequence({metalTrays, pvcDucts})},
+        {"Лотки кабельные металлические и аксессуары", metalTrays},
+        {"Короба, кабель-каналы и трубы из ПВХ", pvcDucts},
+        {"Кабеленесущие системы и электромонтажные изделия", inSequence({metalTrays, pvcDucts})},
 
-        {QStringLiteral("Светильники светодиодные"), ledLuminaires},
-        {QStringLiteral("Прожекторы светодиодные и галогенные"), floodlights},
-        {QStringLiteral("Светотехническая продукция"), inSequence({ledLuminaires, floodlights})},
+        {"Светильники светодиодные", ledLuminaires},
+        {"Прожекторы светодиодные и галогенные", floodlights},
+        {"Светотехническая продукция", inSequence({ledLuminaires, floodlights})},
 
-        {QStringLiteral("Трансформаторы тока измерительные ТТИ"), {sql(u"ТТИ"), dfile(1, u"TTI;")}},
+        {"Трансформаторы тока измерительные ТТИ", {sql("ТТИ"), dfile(1, "TTI;")}},
         // Lugs and tools have no macros.
-        {QStringLiteral("Наконечники и гильзы кабельные НШВИ, НКИ, НВИ, ТМЛ и ГМЛ"),
-         {sql(u"НШВИ"), sql(u"НКИ"), sql(u"НВИ"), sql(u"ТМЛ"), sql(u"ГМЛ")}},
-        {QStringLiteral("Электромонтажный инструмент: клещи КСИ, прессы ПКГ и ПГР, ножницы НМИ"),
-         {sql(u"КСИ-"), sql(u"ПКГ-"), sql(u"ПГР-"), sql(u"НМИ-"), sql(u"СТР-"), sql(u"КСП-")}},
+        {"Наконечники и гильзы кабельные НШВИ, НКИ, НВИ, ТМЛ и ГМЛ",
+         {sql("НШВИ"), sql("НКИ"), sql("НВИ"), sql("ТМЛ"), sql("ГМЛ")}},
+        {"Электромонтажный инструмент: клещи КСИ, прессы ПКГ и ПГР, ножницы НМИ",
+         {sql("КСИ-"), sql("ПКГ-"), sql("ПГР-"), sql("НМИ-"), sql("СТР-"), sql("КСП-")}},
     };
     return table;
 }

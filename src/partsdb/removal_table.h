@@ -1,5 +1,5 @@
 #pragma once
-#include <QString>
+#include <string>
 #include <vector>
 
 namespace volnor::partsdb {
@@ -9,12 +9,12 @@ namespace volnor::partsdb {
 struct RemovalStep {
     enum class Kind { ClearSql, DFile };
     Kind kind;
-    QString text;   // the pattern, or the token list ("tok1;tok2;")
-    int count = 0;  // dfile only: how many tokens to take
+    std::string text;  // the pattern, or the token list ("tok1;tok2;")
+    int count = 0;     // dfile only: how many tokens to take
 };
 
 struct RemovalEntry {
-    QString key;  // a catalogue node text, compared exactly
+    std::string key;  // a catalogue node text, compared exactly
     std::vector<RemovalStep> steps;
 };
 

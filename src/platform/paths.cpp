@@ -1,35 +1,29 @@
 #include "platform/paths.h"
 
-#include <QDir>
-#include <QStandardPaths>
+#include "platform/text.h"
 
 namespace volnor {
 
-WinPaths WinPaths::forUser() {
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    return WinPaths(data + QStringLiteral("/VOLNOR/drive_c"));
+WinPaths::WinPaths(std::filesystem::path driveRoot) {
+    std::string root = utf8Of(driveRoot);
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    driveRoot_ = pathOf(root);
 }
 
-WinPaths::WinPaths(QString driveRoot) : driveRoot_(std::move(driveRoot)) {
-    while (driveRoot_.size() > 1 && driveRoot_.endsWith(QLatin1Char('/'))) driveRoot_.chop(1);
-}
-
-QString WinPaths::native(const QString& windowsPath) const {
-    const bool onDriveC = windowsPath.size() >= 2 && windowsPath[1] == QLatin1Char(':') &&
-                          windowsPath[0].toUpper() == QLatin1Char('C');
+std::filesystem::path WinPaths::native(const std::string& windowsPath) const {
+    const bool onDriveC = windowsPath.size() >= 2 && windowsPath[1] == ':' &&
+                          (windowsPath[0] == 'C' || windowsPath[0] == 'c');
     if (!onDriveC) return relative(windowsPath);
-    QString rest = windowsPath.mid(2);
-    rest.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!rest.startsWith(QLatin1Char('/'))) rest.prepend(QLatin1Char('/'));
-    return driveRoot_ + rest;
+    std::string rest = replaceAll(windowsPath.substr(2), "\\", "/");
+    if (rest.empty() || rest.front() != '/') rest.insert(rest.begin(), '/');
+    return pathOf(utf8Of(driveRoot_) + rest);
 }
 
-QString WinPaths::relative(const QString& windowsPath) {
-    QString p = windowsPath;
-    p.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    while (p.startsWith(QLatin1String("./"))) p.remove(0, 2);
-    if (p.isEmpty() || p == QLatin1String(".")) return QStringLiteral(".");
-    return p;
+std::filesystem::path WinPaths::relative(const std::string& windowsPath) {
+    std::string p = replaceAll(windowsPath, "\\", "/");
+    while (p.starts_with("./")) p.erase(0, 2);
+    if (p.empty() || p == ".") return ".";
+    return pathOf(p);
 }
 
 }  // namespace volnor

@@ -1,8 +1,7 @@
 #pragma once
-#include <QString>
-#include <QStringList>
 #include <chrono>
-#include <memory>
+#include <filesystem>
+#include <string>
 
 #include "platform/error.h"
 #include "platform/progress.h"
@@ -34,30 +33,26 @@ public:
     // The longest wait for data on the data connection.
     static constexpr std::chrono::milliseconds kTransferTimeout{1000};
 
-    // connectTo: curl connect-to entries ("HOST:PORT:ADDR:PORT"), the build's list in the product.
-    explicit FtpClient(QStringList connectTo = {});
-    ~FtpClient();
-    FtpClient(const FtpClient&) = delete;
-    FtpClient& operator=(const FtpClient&) = delete;
+    virtual ~FtpClient() = default;
 
     // Called often while a call blocks, also while no data arrives.
-    void setPump(Pump pump);
+    virtual void setPump(Pump pump) = 0;
 
     // True while the control connection that Connect opened is still held.
-    bool Connected() const;
+    virtual bool Connected() const = 0;
     // Says QUIT and closes the control connection.
-    void Disconnect();
+    virtual void Disconnect() = 0;
     // Opens the control connection and logs in; raises FtpConnectError.
-    void Connect();
+    virtual void Connect() = 0;
     // Downloads remotePath ("/eplan/update.7z") into localPath; raises FtpGetError. With
     // overwrite an existing local file is deleted first; with resume the download continues an
     // existing local file; with neither, an existing local file is an error. A failure during the
     // transfer may leave a partial local file.
-    void Get(const QString& remotePath, const QString& localPath, bool overwrite, bool resume);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d_;
+    virtual void Get(const std::string& remotePath, const std::filesystem::path& localPath,
+                     bool overwrite, bool resume) = 0;
 };
+
+// The maker's FTP server as a URL with its port: "ftp://<host>:2121" (no trailing "/").
+std::string ftpServerUrl();
 
 }  // namespace volnor

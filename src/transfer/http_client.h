@@ -1,17 +1,22 @@
 #pragma once
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <memory>
+#include <string>
+#include <string_view>
 
 #include "platform/progress.h"
 
-class QIODevice;
-
 namespace volnor {
+
+// Where a body goes as it arrives.
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // False when the bytes could not be written; errorText() then says why.
+    virtual bool write(std::string_view bytes) = 0;
+    virtual std::string errorText() const = 0;
+};
 
 // The program's one HTTP(S) client (IdHTTP1 with its TLS transport). One instance lives as long
 // as the window, so connections and cookies are reused for the run. Blocking: Get returns when
@@ -25,44 +30,34 @@ public:
         std::function<void(HttpClient& sender, WorkMode mode, std::int64_t workCount)>;
 
     // The User-Agent the client carries until start-up replaces it.
-    static const QString kStoredUserAgent;
+    static constexpr char kStoredUserAgent[] = "Mozilla/3.0 (compatible; HTTP client)";
     // The User-Agent that start-up sets.
-    static const QString kUserAgent;
-    static const QString kAccept;
+    static constexpr char kUserAgent[] =
+        "Opera/9.80 (Windows NT 6.1) Presto/2.12.388 Version/12.12";
+    static constexpr char kAccept[] =
+        "text/html,application/xhtml+xml,application/xml;q=0.9,*/*;q=0.8";
     static constexpr int kMaxRedirects = 15;
     // Opening the connection, TLS handshake included.
     static constexpr std::chrono::milliseconds kConnectTimeout{10000};
     // No data for this long fails the transfer (counted in whole seconds).
     static constexpr std::chrono::milliseconds kStallTimeout{30000};
 
-    // connectTo: curl connect-to entries ("HOST:PORT:ADDR:PORT"), the build's list in the product.
-    explicit HttpClient(QStringList connectTo = {});
-    ~HttpClient();
-    HttpClient(const HttpClient&) = delete;
-    HttpClient& operator=(const HttpClient&) = delete;
+    virtual ~HttpClient() = default;
 
-    void setHandleRedirects(bool on);
-    bool handleRedirects() const;
-    void setUserAgent(const QString& userAgent);
-    QString userAgent() const;
-    void setOnWork(WorkHandler handler);
+    virtual void setHandleRedirects(bool on) = 0;
+    virtual bool handleRedirects() const = 0;
+    virtual void setUserAgent(const std::string& userAgent) = 0;
+    virtual std::string userAgent() const = 0;
+    virtual void setOnWork(WorkHandler handler) = 0;
     // Called often while Get blocks, also while no data arrives.
-    void setPump(Pump pump);
-    // For tests: a shorter stall limit.
-    void setStallTimeout(std::chrono::milliseconds timeout);
-    // For tests: a shorter limit for the connection and the TLS handshake.
-    void setConnectTimeout(std::chrono::milliseconds timeout);
+    virtual void setPump(Pump pump) = 0;
 
     // The whole body into the buffer.
-    void Get(const QString& url, QByteArray& buffer);
-    // The body written to the sink (open for writing) as it arrives, so that memory does not
-    // grow with it; each block is written before its progress report. A failed write ends the
-    // transfer with an error. After a failure the sink may hold part of the body.
-    void Get(const QString& url, QIODevice& sink);
-
-private:
-    struct Impl;
-    std::unique_ptr<Impl> d_;
+    virtual void Get(const std::string& url, std::string& buffer) = 0;
+    // The body written to the sink as it arrives, so that memory does not grow with it; each
+    // block is written before its progress report. A failed write ends the transfer with an
+    // error. After a failure the sink may hold part of the body.
+    virtual void Get(const std::string& url, ByteSink& sink) = 0;
 };
 
 }  // namespace volnor

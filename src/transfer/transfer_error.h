@@ -1,12 +1,13 @@
 #pragma once
-#include <QString>
+#include <string>
 
 #include "platform/error.h"
 
 namespace volnor {
 
-// A failed transfer of a client. Its text is the technical detail (curl's message and the URL);
-// curl's result and the HTTP status tell what went wrong, for a reason in the user's words.
+// A failed transfer of a client. Its text is the technical detail (the client's message and the
+// URL); the kind and the HTTP status tell what went wrong, for a reason in the user's words. The
+// client that raises it decides the kind from its own result codes.
 class TransferError : public Error {
 public:
     enum class Kind {
@@ -21,16 +22,15 @@ public:
         Other,
     };
 
-    // curlCode: curl's result (CURLcode), 0 when curl itself succeeded; httpStatus: the last
-    // response's status, 0 without one.
-    TransferError(const QString& text, int curlCode, long httpStatus);
+    // httpStatus: the last response's status, 0 without one.
+    TransferError(const std::string& text, Kind kind, long httpStatus)
+        : Error(text), kind_(kind), httpStatus_(httpStatus) {}
 
-    int curlCode() const { return curlCode_; }
+    Kind kind() const { return kind_; }
     long httpStatus() const { return httpStatus_; }
-    Kind kind() const;
 
 private:
-    int curlCode_;
+    Kind kind_;
     long httpStatus_;
 };
 

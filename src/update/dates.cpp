@@ -1,7 +1,6 @@
 #include "update/dates.h"
 
-#include <QList>
-#include <QLocale>
+#include <vector>
 
 #include "platform/error.h"
 
@@ -9,94 +8,53 @@ namespace volnor {
 
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
-bool allDigits(QStringView s) {
-    if (s.isEmpty()) return false;
-    for (const QChar c : s)
-        if (c < u'0' || c > u'9') return false;
+bool allDigits(std::string_view s) {
+    if (s.empty()) return false;
+    for (const char c : s)
+        if (c < '0' || c > '9') return false;
     return true;
 }
 
-int number(QStringView digits) {
+// At most four digits: no overflow.
+int number(std::string_view digits) {
     int value = 0;
-    for (const QChar c : digits) value = value * 10 + (c.unicode() - u'0');
+    for (const char c : digits) value = value * 10 + (c - '0');
     return value;
 }
 
-QString padded(int value, int width) {
-    return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
+std::string padded(int value, std::size_t width) {
+    std::string s = std::to_string(value);
+    if (s.size() < width) s.insert(0, width - s.size(), '0');
+    return s;
+}
+
+// Every part, the empty ones too.
+std::vector<std::string_view> partsOf(std::string_view text, std::string_view separator) {
+    std::vector<std::string_view> parts;
+    for (std::size_t at; (at = text.find(separator)) != std::string_view::npos;) {
+        parts.push_back(text.substr(0, at));
+        text.remove_prefix(at + separator.size());
+    }
+    parts.push_back(text);
+    return parts;
 }
 
 }  // namespace
 
-std::optional<ShortDateFormat> ShortDateFormat::fromPicture(const QString& picture) {
-    struct Field {
-        QChar letter;
-        qsizetype count;
-    };
-    QList<Field> fields;
-    QStringList separators;
-    const qsizetype n = picture.size();
-    qsizetype i = 0;
-    while (i < n) {
-        const QChar c = picture[i];
-        qsizetype next = i + 1;
-        if (c == u'd' || c == u'M' || c == u'y') {
-            while (next < n && picture[next] == c) ++next;
-            if (fields.size() != separators.size()) return std::nullopt;  // two fields abut
-            fields.append({c, next - i});
-        } else if (c.isLetter()) {
-            return std::nullopt;  // a month's or a day's name, an era, a quoted word
-        } else {
-            while (next < n && !picture[next].isLetter()) ++next;
-            if (fields.size() != separators.size() + 1) return std::nullopt;
-            separators.append(picture.mid(i, next - i));
-        }
-        i = next;
-    }
-    if (fields.size() != 3 || separators.size() != 2 || separators[0] != separators[1])
-        return std::nullopt;
-
-    ShortDateFormat f;
-    const QString letters = QString(fields[0].letter) + fields[1].letter + fields[2].letter;
-    if (letters == QLatin1String("dMy"))
-        f.order = Order::DayMonthYear;
-    else if (letters == QLatin1String("Mdy"))
-        f.order = Order::MonthDayYear;
-    else if (letters == QLatin1String("yMd"))
-        f.order = Order::YearMonthDay;
-    else
-        return std::nullopt;
-    for (const Field& field : fields) {
-        if (field.letter == u'y') {
-            if (field.count != 2 && field.count != 4) return std::nullopt;
-            f.fourDigitYear = field.count == 4;
-        } else {
-            if (field.count > 2) return std::nullopt;
-            (field.letter == u'd' ? f.twoDigitDay : f.twoDigitMonth) = field.count == 2;
-        }
-    }
-    f.separator = separators[0];
-    return f;
-}
-
-ShortDateFormat ShortDateFormat::user() {
-    // Qt's system locale takes its date formats from LC_TIME (LC_ALL before it, LANG after).
-    return fromPicture(QLocale::system().dateFormat(QLocale::ShortFormat))
-        .value_or(ShortDateFormat{});
-}
-
-std::optional<QDate> parseDate(QStringView text, const ShortDateFormat& format, int currentYear) {
-    while (!text.isEmpty() && isBlank(text.front())) text = text.mid(1);
-    while (!text.isEmpty() && isBlank(text.back())) text.chop(1);
-    if (format.separator.isEmpty()) return std::nullopt;
-    const QList<QStringView> parts = text.split(format.separator);
+std::optional<std::chrono::year_month_day> parseDate(std::string_view text,
+                                                     const ShortDateFormat& format,
+                                                     int currentYear) {
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    if (format.separator.empty()) return std::nullopt;
+    const std::vector<std::string_view> parts = partsOf(text, format.separator);
     if (parts.size() != 2 && parts.size() != 3) return std::nullopt;
-    for (const QStringView part : parts)
+    for (const std::string_view part : parts)
         if (!allDigits(part)) return std::nullopt;
 
-    QStringView day, month, year;
+    std::string_view day, month, year;
     using Order = ShortDateFormat::Order;
     if (parts.size() == 2) {
         // Without a year: the other two in their order.
@@ -127,21 +85,27 @@ std::optional<QDate> parseDate(QStringView text, const ShortDateFormat& format, 
             if (y < base) y += 100;
         }
     }
-    const QDate date(y, number(month), number(day));
-    if (y < 1 || !date.isValid()) return std::nullopt;
+    const std::chrono::year_month_day date{std::chrono::year(y),
+                                           std::chrono::month(static_cast<unsigned>(number(month))),
+                                           std::chrono::day(static_cast<unsigned>(number(day)))};
+    if (y < 1 || !date.ok()) return std::nullopt;
     return date;
 }
 
-QDate StrToDate(const QString& text, const ShortDateFormat& format, int currentYear) {
+std::chrono::year_month_day StrToDate(const std::string& text, const ShortDateFormat& format,
+                                      int currentYear) {
     if (const auto date = parseDate(text, format, currentYear)) return *date;
-    throw Error(QStringLiteral("'%1' is not a valid date").arg(text));
+    throw Error("'" + text + "' is not a valid date");
 }
 
-QString DateToStr(const QDate& date, const ShortDateFormat& format) {
-    const QString d = padded(date.day(), format.twoDigitDay ? 2 : 1);
-    const QString m = padded(date.month(), format.twoDigitMonth ? 2 : 1);
-    const QString y = format.fourDigitYear ? padded(date.year(), 4) : padded(date.year() % 100, 2);
-    const QString& s = format.separator;
+std::string DateToStr(const std::chrono::year_month_day& date, const ShortDateFormat& format) {
+    const int year = static_cast<int>(date.year());
+    const std::string d =
+        padded(static_cast<int>(unsigned(date.day())), format.twoDigitDay ? 2 : 1);
+    const std::string m =
+        padded(static_cast<int>(unsigned(date.month())), format.twoDigitMonth ? 2 : 1);
+    const std::string y = format.fourDigitYear ? padded(year, 4) : padded(year % 100, 2);
+    const std::string& s = format.separator;
     switch (format.order) {
         case ShortDateFormat::Order::MonthDayYear:
             return m + s + d + s + y;

@@ -1,226 +1,238 @@
 #include "update/self_update.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QSaveFile>
 #include <algorithm>
 
 #include "buildconfig.h"
 #include "download/script_file.h"
+#include "download/transient_file.h"
 #include "platform/error.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "transfer/ftp_client.h"
 #include "transfer/http_client.h"
+#include "update/dates.h"
 
 namespace volnor::update {
 
 namespace {
 
-const QString kSection = QStringLiteral("EPLAN");
+namespace fs = std::filesystem;
+
+constexpr char kSection[] = "EPLAN";
 // The section name the update writes under; names match without regard to case.
-const QString kWriteSection = QStringLiteral("Eplan");
-const QString kDateKey = QStringLiteral("DATE");
-const QString kNewsKey = QStringLiteral("MESS");
-const QString kLocalKey = QStringLiteral("DATEUPDATE");
+constexpr char kWriteSection[] = "Eplan";
+constexpr char kDateKey[] = "DATE";
+constexpr char kNewsKey[] = "MESS";
+constexpr char kLocalKey[] = "DATEUPDATE";
 
 // The longest 7-Zip may take to test or list an update archive.
-constexpr int kSevenZipLimitMs = 120000;
+constexpr std::chrono::milliseconds kSevenZipLimit{120000};
+// The most of 7-Zip's error output that a status text quotes, in characters.
+constexpr std::size_t kDetailLimit = 300;
+
+// Blanks at the ends dropped, every run of blanks inside made one space.
+std::string simplified(std::string_view text) {
+    std::string out;
+    bool blank = false;
+    for (const char c : text) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
+            blank = !out.empty();
+            continue;
+        }
+        if (blank) out += ' ';
+        blank = false;
+        out += c;
+    }
+    return out;
+}
 
 struct SevenZip {
     bool ok = false;
-    QByteArray out;
-    QString failure;  // why it did not run through with exit code 0
+    std::string out;
+    std::string failure;  // why it did not run through with exit code 0
 };
 
-SevenZip runSevenZip(const QString& programDir, const QStringList& args) {
-    const QString program =
-        QDir(programDir).filePath(WinPaths::relative(QStringLiteral("7z\\7z.exe")));
-    QProcess process;
-    process.setStandardInputFile(QProcess::nullDevice());
-    process.start(program, args);
+SevenZip runSevenZip(const ScriptRunner& runner, const fs::path& programDir,
+                     const std::vector<std::string>& args) {
+    const fs::path program = programDir / WinPaths::relative("7z\\7z.exe");
+    const ProgramResult run = runner.run(program, args, kSevenZipLimit);
     SevenZip result;
-    if (!process.waitForStarted(-1)) {
-        result.failure = QStringLiteral("не удалось запустить 7-Zip «%1» (%2)")
-                             .arg(QDir::toNativeSeparators(program), process.errorString());
-        return result;
-    }
-    if (!process.waitForFinished(kSevenZipLimitMs)) {
-        process.kill();
-        process.waitForFinished(-1);
-        result.failure = QStringLiteral("7-Zip не закончил проверку архива");
-        return result;
-    }
-    result.out = process.readAllStandardOutput();
-    if (process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0) {
+    if (run.ok) {
         result.ok = true;
+        result.out = run.out;
         return result;
     }
-    const QString detail = QString::fromUtf8(process.readAllStandardError()).simplified().left(300);
-    result.failure =
-        QStringLiteral("архив обновления повреждён (7-Zip: %1)")
-            .arg(detail.isEmpty() ? QStringLiteral("код %1").arg(process.exitCode()) : detail);
+    const std::string detail = utf16Mid(simplified(run.errors), 0, kDetailLimit);
+    if (!run.started)
+        result.failure = "не удалось запустить 7-Zip «" + utf8Of(program) + "» (" + detail + ")";
+    else if (run.timedOut)
+        result.failure = "7-Zip не закончил проверку архива";
+    else
+        result.failure = "архив обновления повреждён (7-Zip: " +
+                         (detail.empty() ? "код " + std::to_string(run.exitCode) : detail) + ")";
     return result;
 }
 
 struct Entry {
-    QString path;
+    std::string path;
     bool folder = false;
     bool link = false;
 };
 
 // The technical listing ("l -slt"): blocks of "Name = value" lines, each begun by "Path = ".
-QList<Entry> entriesOf(const QByteArray& listing) {
-    QList<Entry> entries;
-    for (const QString& line : QString::fromUtf8(listing).split(QLatin1Char('\n'))) {
-        const qsizetype eq = line.indexOf(QLatin1String(" = "));
-        if (eq < 0) continue;
-        const QString name = line.left(eq);
-        const QString value = line.mid(eq + 3).chopped(line.endsWith(QLatin1Char('\r')) ? 1 : 0);
-        if (name == QLatin1String("Path")) {
-            entries.append({value});
-        } else if (entries.isEmpty()) {
+std::vector<Entry> entriesOf(const std::string& listing) {
+    std::vector<Entry> entries;
+    for (std::string_view line : split(listing, '\n')) {
+        const std::size_t eq = line.find(" = ");
+        if (eq == std::string_view::npos) continue;
+        if (line.ends_with('\r')) line.remove_suffix(1);
+        const std::string_view name = line.substr(0, eq);
+        const std::string_view value = line.substr(std::min(line.size(), eq + 3));
+        if (name == "Path") {
+            entries.push_back({std::string(value)});
+        } else if (entries.empty()) {
             continue;
-        } else if (name == QLatin1String("Folder")) {
-            entries.last().folder = value == QLatin1String("+");
-        } else if (name == QLatin1String("Attributes")) {
+        } else if (name == "Folder") {
+            entries.back().folder = value == "+";
+        } else if (name == "Attributes") {
             // Windows attributes, then the Unix mode ("A -rw-r--r--", "D drwxr-xr-x", " lrwx...").
-            const QStringList words = value.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-            if (value.startsWith(QLatin1Char('D'))) entries.last().folder = true;
-            for (const QString& word : words)
-                if (word.size() == 10 && word.startsWith(QLatin1Char('l')))
-                    entries.last().link = true;
-        } else if (name.contains(QLatin1String("Link")) && !value.isEmpty()) {
-            entries.last().link = true;  // "Symbolic Link", "Hard Link"
+            if (value.starts_with('D')) entries.back().folder = true;
+            for (const std::string& word : split(value, ' ', true))
+                if (word.size() == 10 && word.front() == 'l') entries.back().link = true;
+        } else if (name.find("Link") != std::string_view::npos && !value.empty()) {
+            entries.back().link = true;  // "Symbolic Link", "Hard Link"
         }
     }
     return entries;
 }
 
-std::optional<QString> entryProblem(const QDir& programDir, const Entry& entry) {
-    const QString shown = QStringLiteral("«%1»").arg(entry.path);
-    if (entry.link) return QStringLiteral("архив обновления содержит ссылку %1").arg(shown);
+std::optional<std::string> entryProblem(const fs::path& programDir, const Entry& entry) {
+    const std::string shown = "«" + entry.path + "»";
+    if (entry.link) return "архив обновления содержит ссылку " + shown;
     // Both separators count: an archive made on Windows names its folders with "\".
-    QString path = entry.path;
-    path.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    static const QRegularExpression drive(QStringLiteral("^[A-Za-z]:"));
-    const QStringList parts = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    if (path.startsWith(QLatin1Char('/')) || path.contains(drive) ||
-        parts.contains(QLatin1String("..")) || parts.isEmpty())
-        return QStringLiteral("архив обновления содержит путь за пределами папки программы %1")
-            .arg(shown);
-    QString prefix;
-    for (const QString& part : parts) {
-        prefix = prefix.isEmpty() ? part : prefix + QLatin1Char('/') + part;
-        if (QFileInfo(programDir.filePath(prefix)).isSymLink())
-            return QStringLiteral(
-                       "архив обновления записал бы %1 поверх ссылки «%2» в папке "
-                       "программы")
-                .arg(shown, prefix);
+    const std::string path = replaceAll(entry.path, "\\", "/");
+    const bool drive = path.size() >= 2 && path[1] == ':' &&
+                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
+    const std::vector<std::string> parts = split(path, '/', true);
+    if (path.starts_with('/') || drive || parts.empty() ||
+        std::find(parts.begin(), parts.end(), "..") != parts.end())
+        return "архив обновления содержит путь за пределами папки программы " + shown;
+    std::string prefix;
+    for (const std::string& part : parts) {
+        prefix = prefix.empty() ? part : prefix + "/" + part;
+        std::error_code error;
+        if (fs::is_symlink(fs::symlink_status(programDir / pathOf(prefix), error)))
+            return "архив обновления записал бы " + shown + " поверх ссылки «" + prefix +
+                   "» в папке программы";
     }
     return std::nullopt;
 }
 
-// ".\name": the scripts and the fetched configuration are written to the current directory.
-QString inCurrentDir(const char* name) {
-    return QDir::current().absoluteFilePath(QString::fromLatin1(name));
+bool isProgram(const Entry& entry) {
+    const std::string_view name = kProgram;
+    return !entry.folder && (entry.path == name || entry.path == name.substr(0, name.size() - 4));
 }
 
-bool isProgram(const Entry& entry) {
-    const QString name = QString::fromLatin1(kProgram);
-    return !entry.folder && (entry.path == name || entry.path == name.chopped(4));
+// DeleteFile: a file or a link goes, a folder of that name stays; a failure passes silently.
+void deleteFile(const fs::path& file) {
+    std::error_code error;
+    if (!fs::is_directory(fs::symlink_status(file, error))) fs::remove(file, error);
 }
+
+// ".\name": the scripts and the fetched configuration are written to the current directory.
+fs::path inCurrentDir(const char* name) { return currentDir() / name; }
 
 }  // namespace
 
-QString configUrl() {
-    return QStringLiteral("https://") + QString::fromUtf8(buildconfig::kWebHost) +
-           QString::fromLatin1(kConfigPath);
+Settings Settings::of(const System& system) {
+    return {system.shortDateFormat(), [&system] { return system.today(); }, system.processId()};
+}
+
+std::string configUrl() { return "https://" + std::string(buildconfig::kWebHost) + kConfigPath; }
+
+fs::path currentDir() {
+    std::error_code error;
+    fs::path dir = fs::current_path(error);
+    return error ? fs::path(".") : dir;
 }
 
 bool fetchConfiguration(HttpClient& http) {
     try {
-        QByteArray Stream2;
+        std::string Stream2;
         http.Get(configUrl(), Stream2);
-        QSaveFile file(inCurrentDir(kConfigFile));
-        return file.open(QIODevice::WriteOnly) && file.write(Stream2) == Stream2.size() &&
-               file.commit();
+        // Written aside and renamed into place, unsynced: every start fetches it again.
+        TransientFile file(inCurrentDir(kConfigFile));
+        return file.open() && file.write(Stream2) && file.commit();
     } catch (const Error&) {
         return false;
     }
 }
 
-Configuration::Configuration(const QString& exeDir, const Settings& settings)
-    : finifile(QDir(exeDir).filePath(QString::fromLatin1(kConfigFile))),
-      finifile2(QDir(exeDir).filePath(QString::fromLatin1(kLocalFile))),
-      settings_(settings) {}
+Configuration::Configuration(IniFiles& files, const fs::path& exeDir, Settings settings)
+    : finifile(files, exeDir / kConfigFile),
+      finifile2(files, exeDir / kLocalFile),
+      settings_(std::move(settings)) {}
 
-QString Configuration::statusText() const {
+std::string Configuration::statusText() const {
     return kDatePrefix + finifile.ReadString(kSection, kDateKey);
 }
 
-QString Configuration::news() const { return finifile.ReadString(kSection, kNewsKey); }
+std::string Configuration::news() const { return finifile.ReadString(kSection, kNewsKey); }
 
 Configuration::Dates Configuration::dates() const {
-    const int year = settings_.today().year();
+    const int year = static_cast<int>(settings_.today().year());
     Dates d;
     d.local_date = StrToDate(finifile2.ReadString(kSection, kLocalKey), settings_.dateFormat, year);
     d.mydate = StrToDate(finifile.ReadString(kSection, kDateKey), settings_.dateFormat, year);
     return d;
 }
 
-QStringList restartScript() {
+void removeRestartScript(const fs::path& exeDir) { deleteFile(exeDir / kRestartScript); }
+
+std::vector<std::string> restartScript() {
     return {
-        QStringLiteral("del cmdupdate.cmd"),
-        QStringLiteral("start VOLNOR_Eplan_DB.exe"),
-        QStringLiteral("exit"),
+        std::string("del ") + kUpdateScript,
+        std::string("start ") + kProgram,
+        "exit",
     };
 }
 
-QStringList updateScript() {
+std::vector<std::string> updateScript() {
     return {
-        QStringLiteral("del VOLNOR_Eplan_DB.exe"),
-        QStringLiteral("cd 7z\\"),
-        QStringLiteral("7z.exe x -r ..\\update.7z -o..\\ -y"),
-        QStringLiteral("cd ..\\"),
-        QStringLiteral("del update.7z"),
-        QStringLiteral("start cmdrun.cmd"),
-        QStringLiteral("exit"),
+        std::string("del ") + kProgram,
+        "cd 7z\\",
+        std::string("7z.exe x -r ..\\") + kArchive + " -o..\\ -y",
+        "cd ..\\",
+        std::string("del ") + kArchive,
+        std::string("start ") + kRestartScript,
+        "exit",
     };
 }
 
-std::optional<QString> archiveProblem(const QString& programDir, const QString& archive) {
-    const QString file = QFileInfo(archive).absoluteFilePath();
-    const SevenZip test = runSevenZip(
-        programDir, {QStringLiteral("t"), QStringLiteral("-bso0"), QStringLiteral("-bsp0"), file});
+std::optional<std::string> archiveProblem(const ScriptRunner& runner, const fs::path& programDir,
+                                          const fs::path& archive) {
+    const std::string file = utf8Of(fs::absolute(archive));
+    const SevenZip test = runSevenZip(runner, programDir, {"t", "-bso0", "-bsp0", file});
     if (!test.ok) return test.failure;
-    const SevenZip list =
-        runSevenZip(programDir, {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("-ba"),
-                                 QStringLiteral("-sccUTF-8"), file});
+    const SevenZip list = runSevenZip(runner, programDir, {"l", "-slt", "-ba", "-sccUTF-8", file});
     if (!list.ok) return list.failure;
-    const QDir dir(programDir);
     bool program = false;
     for (const Entry& entry : entriesOf(list.out)) {
-        if (const auto problem = entryProblem(dir, entry)) return problem;
+        if (auto problem = entryProblem(programDir, entry)) return problem;
         program = program || isProgram(entry);
     }
-    if (!program)
-        return QStringLiteral("в архиве обновления нет файла программы «%1»")
-            .arg(QString::fromLatin1(kProgram));
+    if (!program) return "в архиве обновления нет файла программы «" + std::string(kProgram) + "»";
     return std::nullopt;
 }
 
-SelfUpdate::SelfUpdate(FtpClient& ftp, ScriptRunner runner, QString exeDir, Settings settings)
-    : ftp_(ftp),
-      runner_(std::move(runner)),
-      exeDir_(std::move(exeDir)),
-      settings_(std::move(settings)) {}
+SelfUpdate::SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, fs::path exeDir,
+                       Settings settings)
+    : ftp_(ftp), runner_(runner), exeDir_(std::move(exeDir)), settings_(std::move(settings)) {}
 
-SelfUpdate::Outcome SelfUpdate::run(Configuration& config, const QDate& mydate, QStringList& cmdrun,
-                                    QStringList& cmdupdate) {
+SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
+                                    const std::chrono::year_month_day& mydate,
+                                    std::vector<std::string>& cmdrun,
+                                    std::vector<std::string>& cmdupdate) {
     // 1. The restart script, before the download.
     cmdrun = restartScript();
     writeScript(inCurrentDir(kRestartScript), cmdrun);
@@ -233,43 +245,39 @@ SelfUpdate::Outcome SelfUpdate::run(Configuration& config, const QDate& mydate, 
         return {false, kConnectPrefix + e.text()};
     }
     if (!ftp_.Connected()) return {};
-    const QString archive = QDir(exeDir_).filePath(QString::fromLatin1(kArchive));
+    const fs::path archive = exeDir_ / kArchive;
     try {
-        ftp_.Get(QString::fromLatin1(kRemoteArchive), archive, true, false);
+        ftp_.Get(kRemoteArchive, archive, true, false);
     } catch (const Error& e) {
-        QFile::remove(archive);  // a part of an archive is of no use to the next try
+        deleteFile(archive);  // a part of an archive is of no use to the next try
         return {false, kDownloadPrefix + e.text()};
     }
     // The update script deletes the program before it unpacks: an archive that would not give
     // a working program back counts as a failed download.
-    if (const auto problem = archiveProblem(QDir::currentPath(), archive)) {
-        QFile::remove(archive);
+    if (const auto problem = archiveProblem(runner_, currentDir(), archive)) {
+        deleteFile(archive);
         return {false, kDownloadPrefix + *problem};
     }
 
     // 5 to 7. The script is written before the date is recorded, so that a script that cannot
     // be written leaves DATEUPDATE as it was; a date that cannot be recorded takes the script
     // away again.
-    const QStringList lines = updateScript();
-    cmdupdate = lines.mid(0, 5);
-    cmdupdate += lines.mid(5);
-    const QString script = inCurrentDir(kUpdateScript);
+    cmdupdate = updateScript();
+    const fs::path script = inCurrentDir(kUpdateScript);
     writeScript(script, cmdupdate);
     // The later of today and the published date: an update published for a day still to come
     // is applied once, not at every start until that day.
-    const QDate recorded = std::max(settings_.today(), mydate);
+    const std::chrono::year_month_day recorded = std::max(settings_.today(), mydate);
     try {
         config.finifile2.WriteString(kWriteSection, kLocalKey,
                                      DateToStr(recorded, settings_.dateFormat));
     } catch (const Error&) {
-        QFile::remove(script);
+        deleteFile(script);
         throw;
     }
 
     // 8. The interpreter runs the script's first line only once this process has ended.
-    const qint64 pid =
-        settings_.programPid < 0 ? QCoreApplication::applicationPid() : settings_.programPid;
-    runner_.startDetached(script, pid);
+    runner_.startDetached(script, settings_.programPid);
     return {true, {}};
 }
 

@@ -1,14 +1,17 @@
 #pragma once
 // The remote configuration, the update check and the self-update of start-up.
-#include <QDate>
-#include <QString>
-#include <QStringList>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
+#include <string>
+#include <vector>
 
+#include "platform/date_format.h"
+#include "platform/ini_file.h"
 #include "platform/script_runner.h"
-#include "update/dates.h"
-#include "update/ini.h"
+#include "platform/system.h"
 
 namespace volnor {
 
@@ -17,31 +20,37 @@ class HttpClient;
 
 namespace update {
 
-inline constexpr auto kConfigPath = "/f/8270/eplan-config.ini";
-inline constexpr auto kConfigFile = "eplan-config.ini";
-inline constexpr auto kLocalFile = "eplan-config_local.ini";
-inline constexpr auto kRestartScript = "cmdrun.cmd";
-inline constexpr auto kUpdateScript = "cmdupdate.cmd";
-inline constexpr auto kArchive = "update.7z";
-inline constexpr auto kRemoteArchive = "/eplan/update.7z";
+inline constexpr char kConfigPath[] = "/f/8270/eplan-config.ini";
+inline constexpr char kConfigFile[] = "eplan-config.ini";
+inline constexpr char kLocalFile[] = "eplan-config_local.ini";
+inline constexpr char kRestartScript[] = "cmdrun.cmd";
+inline constexpr char kUpdateScript[] = "cmdupdate.cmd";
+inline constexpr char kArchive[] = "update.7z";
+inline constexpr char kRemoteArchive[] = "/eplan/update.7z";
 // The executable as the scripts name it; the interpreter finds it without ".exe" here.
-inline constexpr auto kProgram = "VOLNOR_Eplan_DB.exe";
+inline constexpr char kProgram[] = "VOLNOR_Eplan_DB.exe";
 
 // Status panel 1 before DATE; panel 0 before the error of a failed connection or download.
-inline const QString kDatePrefix = QStringLiteral("Дата последнего обновления: ");
-inline const QString kConnectPrefix = QStringLiteral("Ошибка подключения: ");
-inline const QString kDownloadPrefix = QStringLiteral(" Ошибка скачивания файла: ");
+inline const std::string kDatePrefix = "Дата последнего обновления: ";
+inline const std::string kConnectPrefix = "Ошибка подключения: ";
+inline const std::string kDownloadPrefix = " Ошибка скачивания файла: ";
 
 // What start-up takes from the platform: the short date format, today, and the process the
-// update script waits for.
+// update script waits for. Tests set them; the program takes them from its System.
 struct Settings {
-    ShortDateFormat dateFormat = ShortDateFormat::user();
-    std::function<QDate()> today = &QDate::currentDate;
-    qint64 programPid = -1;  // the running program's when negative
+    ShortDateFormat dateFormat;
+    std::function<std::chrono::year_month_day()> today;
+    std::int64_t programPid = -1;
+
+    // The user's format, the clock and this process; the system must outlive the settings.
+    static Settings of(const System& system);
 };
 
 // "https://" + the maker's web host + the configuration's path.
-QString configUrl();
+std::string configUrl();
+
+// The process's current directory, where names that begin ".\" live.
+std::filesystem::path currentDir();
 
 // Fetches the remote configuration into memory and saves it as ".\eplan-config.ini" in the
 // current directory, replacing the file whole. Any failure passes silently and writes nothing;
@@ -52,19 +61,19 @@ bool fetchConfiguration(HttpClient& http);
 // the executable's directory. Every value is read from its file when it is asked for.
 class Configuration {
 public:
-    Configuration(const QString& exeDir, const Settings& settings);
+    Configuration(IniFiles& files, const std::filesystem::path& exeDir, Settings settings);
 
     IniFile finifile;
     IniFile finifile2;
 
     // "Дата последнего обновления: " and DATE as written.
-    QString statusText() const;
+    std::string statusText() const;
     // MESS.
-    QString news() const;
+    std::string news() const;
 
     struct Dates {
-        QDate local_date;
-        QDate mydate;
+        std::chrono::year_month_day local_date;
+        std::chrono::year_month_day mydate;
         // Strictly later: equal dates or an earlier remote one mean no update.
         bool updateDue() const { return mydate > local_date; }
     };
@@ -75,38 +84,47 @@ private:
     Settings settings_;
 };
 
+// At every start: the restart script that an earlier update left in the executable's directory
+// is deleted. A folder of that name stays; a failure passes silently.
+void removeRestartScript(const std::filesystem::path& exeDir);
+
 // The restart script's 3 lines and the update script's 7.
-QStringList restartScript();
-QStringList updateScript();
+std::vector<std::string> restartScript();
+std::vector<std::string> updateScript();
 
 // Why the downloaded archive must not be unpacked over the program directory, or nothing when
 // it may: 7-Zip's test of it fails, it lacks the program's executable at its top level, an
 // entry is a link, or an entry would land outside the directory, on a link or under one (such
 // as "7z/7z.exe", the link to the system's 7-Zip). programDir is where the update script
-// unpacks; its "7z/7z.exe" runs the test. The texts are Russian.
-std::optional<QString> archiveProblem(const QString& programDir, const QString& archive);
+// unpacks; its "7z/7z.exe" runs the test and the listing. The texts are Russian.
+std::optional<std::string> archiveProblem(const ScriptRunner& runner,
+                                          const std::filesystem::path& programDir,
+                                          const std::filesystem::path& archive);
 
 // The self-update of start-up, once the update is due.
 class SelfUpdate {
 public:
-    SelfUpdate(FtpClient& ftp, ScriptRunner runner, QString exeDir, Settings settings);
+    SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, std::filesystem::path exeDir,
+               Settings settings);
 
     struct Outcome {
         bool started = false;  // the update script was started: the program is to end
-        QString statusText;    // for status panel 0 after a failed connection or download
+        // For status panel 0 after a failed connection or download.
+        std::optional<std::string> statusText;
     };
     // Writes ".\cmdrun.cmd", downloads "/eplan/update.7z" into the executable's directory,
     // checks it, writes ".\cmdupdate.cmd" and DATEUPDATE (the later of today and mydate) and
     // starts the update script, which waits for this process to end. A failed connection,
     // download or check is an outcome; a script or DATEUPDATE that cannot be written throws
-    // volnor::Error, and then DATEUPDATE keeps its value and no update script is left.
-    Outcome run(Configuration& config, const QDate& mydate, QStringList& cmdrun,
-                QStringList& cmdupdate);
+    // volnor::Error, and then DATEUPDATE keeps its value and no update script is left. The
+    // lists hold the scripts' lines as far as they were filled.
+    Outcome run(Configuration& config, const std::chrono::year_month_day& mydate,
+                std::vector<std::string>& cmdrun, std::vector<std::string>& cmdupdate);
 
 private:
     FtpClient& ftp_;
-    ScriptRunner runner_;
-    QString exeDir_;
+    const ScriptRunner& runner_;
+    std::filesystem::path exeDir_;
     Settings settings_;
 };
 

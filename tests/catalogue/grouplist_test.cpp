@@ -2,12 +2,9 @@
 // one against the other, so these tests do).
 #include <gtest/gtest.h>
 
-#include <QHash>
-#include <QRegularExpression>
-#include <QSet>
 #include <algorithm>
+#include <set>
 
-#include "buildconfig.h"
 #include "catalogue/catalogue.h"
 #include "catalogue/tree_walk.h"
 
@@ -16,40 +13,58 @@ using volnor::treewalk::Placed;
 
 namespace {
 
-QStringList sorted(QStringList l) {
-    l.sort();
+using Urls = std::vector<std::string>;
+
+Urls sorted(Urls l) {
+    std::sort(l.begin(), l.end());
     return l;
 }
 
-QStringList replaced(QStringList l, const QString& from, const QString& to) {
-    l.replaceInStrings(
-        QRegularExpression(QStringLiteral("^%1$").arg(QRegularExpression::escape(from))), to);
+Urls replaced(Urls l, const std::string& from, const std::string& to) {
+    std::replace(l.begin(), l.end(), from, to);
     return l;
 }
 
-QStringList without(QStringList l, const QStringList& gone) {
-    l.removeIf([&](const QString& u) { return gone.contains(u); });
+bool contains(const Urls& l, const std::string& url) {
+    return std::find(l.begin(), l.end(), url) != l.end();
+}
+
+long countOf(const Urls& l, const std::string& url) { return std::count(l.begin(), l.end(), url); }
+
+Urls without(Urls l, const Urls& gone) {
+    std::erase_if(l, [&](const std::string& u) { return contains(gone, u); });
     return l;
+}
+
+Urls joined(Urls a, const Urls& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+std::string listed(const Urls& l) {
+    std::string out;
+    for (const std::string& u : l) out += u + ' ';
+    return out;
 }
 
 // The table read against the tree: each row sorted into what it is.
 struct Reading {
-    QStringList menulist;
-    QHash<QString, Placed> nodes;
-    QSet<QString> entryUrls;
+    std::vector<std::string> menulist;
+    std::map<std::string, Placed> nodes;
+    std::set<std::string> entryUrls;
     std::vector<const GroupRow*> inTreeOrder, ownOrder, departing, leafRows;
 
     Reading() : nodes(volnor::treewalk::byText()) {
         menuload(menulist);
-        for (const QString& line : menulist) entryUrls.insert(splitEntry(line).webpro);
+        for (const std::string& line : menulist) entryUrls.insert(splitEntry(line).webpro);
         for (const GroupRow& row : grouplist()) {
-            const Placed& p = nodes.value(row.key);
+            const Placed& p = node(row.key);
             if (!p.node) continue;  // reported by KeysAreInnerNodesAndOneTopLevelLeaf
             if (p.isLeaf()) {
                 leafRows.push_back(&row);
                 continue;
             }
-            const QStringList exact = urlsBelow(*p.node);
+            const Urls exact = urlsBelow(*p.node);
             if (row.urls == exact)
                 inTreeOrder.push_back(&row);
             else if (sorted(row.urls) == sorted(exact) && !hasRepeats(row.urls))
@@ -59,15 +74,23 @@ struct Reading {
         }
     }
 
+    // The node of a text; an empty one for a text that no node has.
+    const Placed& node(const std::string& text) const {
+        static const Placed none;
+        const auto it = nodes.find(text);
+        return it == nodes.end() ? none : it->second;
+    }
+
     // The entry URLs of the leaves below a node, in tree order.
-    QStringList urlsBelow(const Node& node) const {
-        QStringList leaves, urls;
+    Urls urlsBelow(const Node& node) const {
+        std::vector<std::string> leaves;
+        Urls urls;
         volnor::treewalk::leavesBelow(node, leaves);
-        for (const QString& t : leaves) urls << findEntry(menulist, t)->webpro;
+        for (const std::string& t : leaves) urls.push_back(findEntry(menulist, t)->webpro);
         return urls;
     }
-    static bool hasRepeats(const QStringList& l) {
-        return QSet<QString>(l.begin(), l.end()).size() != l.size();
+    static bool hasRepeats(const Urls& l) {
+        return std::set<std::string>(l.begin(), l.end()).size() != l.size();
     }
 };
 
@@ -76,40 +99,37 @@ struct Reading {
 TEST(GroupTable, KeysAreInnerNodesAndOneTopLevelLeaf) {
     const Reading r;
     ASSERT_EQ(grouplist().size(), 21u);
-    QSet<QString> keys;
+    std::set<std::string> keys;
     for (const GroupRow& row : grouplist()) {
-        EXPECT_TRUE(r.nodes.contains(row.key)) << row.key.toStdString();
-        EXPECT_FALSE(keys.contains(row.key)) << row.key.toStdString();
+        EXPECT_TRUE(r.nodes.count(row.key)) << row.key;
+        EXPECT_FALSE(keys.count(row.key)) << row.key;
         keys.insert(row.key);
     }
     for (const Placed& p : volnor::treewalk::walk()) {
         if (!p.isLeaf()) {
-            EXPECT_TRUE(keys.contains(p.node->text)) << p.node->text.toStdString();
+            EXPECT_TRUE(keys.count(p.node->text)) << p.node->text;
         }
     }
 
     ASSERT_EQ(r.leafRows.size(), 1u);
     const GroupRow& leafRow = *r.leafRows.front();
-    EXPECT_EQ(r.nodes.value(leafRow.key).level, 1);
-    EXPECT_EQ(leafRow.urls, QStringList{findEntry(r.menulist, leafRow.key)->webpro});
+    EXPECT_EQ(r.node(leafRow.key).level, 1);
+    EXPECT_EQ(leafRow.urls, Urls{findEntry(r.menulist, leafRow.key)->webpro});
 }
 
 TEST(GroupTable, HoldsArchiveUrlsOneToNineteenARow) {
-    const QRegularExpression form(
-        QStringLiteral("^https://%1/f/[0-9]{4}/[a-z0-9-]+\\.zip$")
-            .arg(QRegularExpression::escape(QLatin1String(volnor::buildconfig::kWebHost))));
-    qsizetype total = 0;
+    std::size_t total = 0;
     for (const GroupRow& row : grouplist()) {
-        SCOPED_TRACE(row.key.toStdString());
-        EXPECT_GE(row.urls.size(), 1);
-        EXPECT_LE(row.urls.size(), 19);
+        SCOPED_TRACE(row.key);
+        EXPECT_GE(row.urls.size(), 1u);
+        EXPECT_LE(row.urls.size(), 19u);
         total += row.urls.size();
-        for (const QString& url : row.urls) {
-            EXPECT_TRUE(form.match(url).hasMatch()) << url.toStdString();
-            EXPECT_EQ(shortweb(url), url.mid(url.lastIndexOf(u'/') + 1));
+        for (const std::string& url : row.urls) {
+            EXPECT_TRUE(std::regex_match(url, volnor::treewalk::archiveUrlForm())) << url;
+            EXPECT_EQ(shortweb(url), url.substr(url.rfind('/') + 1));
         }
     }
-    EXPECT_EQ(total, 155);
+    EXPECT_EQ(total, 155u);
 }
 
 TEST(GroupTable, SeventeenRowsListExactlyTheLeavesBelowTheirGroup) {
@@ -124,59 +144,59 @@ TEST(GroupTable, ThreeNestedRowsDepartFromTheTree) {
     ASSERT_EQ(r.departing.size(), 3u);
     std::vector<const GroupRow*> rows = r.departing;
     std::sort(rows.begin(), rows.end(), [&](const GroupRow* a, const GroupRow* b) {
-        return r.nodes.value(a->key).level > r.nodes.value(b->key).level;
+        return r.node(a->key).level > r.node(b->key).level;
     });
     const GroupRow& inner = *rows[0];
     const GroupRow& middle = *rows[1];
     const GroupRow& outer = *rows[2];
-    const Placed innerNode = r.nodes.value(inner.key);
-    const Placed middleNode = r.nodes.value(middle.key);
-    const Placed outerNode = r.nodes.value(outer.key);
+    const Placed& innerNode = r.node(inner.key);
+    const Placed& middleNode = r.node(middle.key);
+    const Placed& outerNode = r.node(outer.key);
     ASSERT_TRUE(innerNode.isBelow(middleNode.node));
     ASSERT_TRUE(middleNode.isBelow(outerNode.node));
 
     // One archive that no entry has, in these three rows only, once each.
-    QStringList foreign;
+    Urls foreign;
     for (const GroupRow& row : grouplist())
-        for (const QString& url : row.urls)
-            if (!r.entryUrls.contains(url)) foreign << url;
-    ASSERT_EQ(foreign.size(), 3) << foreign.join(u' ').toStdString();
-    const QString shared = foreign.front();
-    for (const GroupRow* row : rows)
-        EXPECT_EQ(row->urls.count(shared), 1) << row->key.toStdString();
+        for (const std::string& url : row.urls)
+            if (!r.entryUrls.count(url)) foreign.push_back(url);
+    ASSERT_EQ(foreign.size(), 3u) << listed(foreign);
+    const std::string shared = foreign.front();
+    for (const GroupRow* row : rows) EXPECT_EQ(countOf(row->urls, shared), 1) << row->key;
 
     // It stands where the entry URL of one leaf below the innermost group would stand.
-    const QStringList innerExact = r.urlsBelow(*innerNode.node);
-    const QStringList missing = without(innerExact, inner.urls);
-    ASSERT_EQ(missing.size(), 1);
-    const QString replacedLeaf = missing.front();
+    const Urls innerExact = r.urlsBelow(*innerNode.node);
+    const Urls missing = without(innerExact, inner.urls);
+    ASSERT_EQ(missing.size(), 1u);
+    const std::string replacedLeaf = missing.front();
     EXPECT_EQ(inner.urls, replaced(innerExact, replacedLeaf, shared));
-    EXPECT_FALSE(middle.urls.contains(replacedLeaf));
-    EXPECT_FALSE(outer.urls.contains(replacedLeaf));
+    EXPECT_FALSE(contains(middle.urls, replacedLeaf));
+    EXPECT_FALSE(contains(outer.urls, replacedLeaf));
 
     // The middle one adds the archives of three leaves beside its node.
-    const QStringList middleExact = r.urlsBelow(*middleNode.node);
-    const QStringList extras = without(middle.urls, middleExact + QStringList{shared});
-    ASSERT_EQ(extras.size(), 3);
-    QStringList siblingLeaves;
+    const Urls middleExact = r.urlsBelow(*middleNode.node);
+    const Urls extras = without(middle.urls, joined(middleExact, {shared}));
+    ASSERT_EQ(extras.size(), 3u);
+    Urls siblingLeaves;
     for (const Node& sibling : middleNode.parent()->children)
         if (sibling.children.empty() && &sibling != middleNode.node)
-            siblingLeaves << findEntry(r.menulist, sibling.text)->webpro;
-    for (const QString& url : extras) EXPECT_TRUE(siblingLeaves.contains(url)) << url.toStdString();
+            siblingLeaves.push_back(findEntry(r.menulist, sibling.text)->webpro);
+    for (const std::string& url : extras) EXPECT_TRUE(contains(siblingLeaves, url)) << url;
     EXPECT_EQ(sorted(replaced(without(middle.urls, extras), shared, replacedLeaf)),
               sorted(middleExact));
 
     // The outermost lacks those three and names two URLs twice.
-    const QStringList outerExact = r.urlsBelow(*outerNode.node);
-    for (const QString& url : extras) EXPECT_FALSE(outer.urls.contains(url)) << url.toStdString();
-    QStringList twice;
-    for (const QString& url : outer.urls) {
-        EXPECT_LE(outer.urls.count(url), 2);
-        if (outer.urls.count(url) == 2 && !twice.contains(url)) twice << url;
+    const Urls outerExact = r.urlsBelow(*outerNode.node);
+    for (const std::string& url : extras) EXPECT_FALSE(contains(outer.urls, url)) << url;
+    Urls twice;
+    for (const std::string& url : outer.urls) {
+        EXPECT_LE(countOf(outer.urls, url), 2);
+        if (countOf(outer.urls, url) == 2 && !contains(twice, url)) twice.push_back(url);
     }
-    ASSERT_EQ(twice.size(), 2);
-    QStringList once = replaced(outer.urls, shared, replacedLeaf);
-    for (const QString& url : twice) once.removeAt(once.lastIndexOf(url));
+    ASSERT_EQ(twice.size(), 2u);
+    Urls once = replaced(outer.urls, shared, replacedLeaf);
+    for (const std::string& url : twice)
+        once.erase(std::find(once.rbegin(), once.rend(), url).base() - 1);
     EXPECT_EQ(sorted(once), sorted(without(outerExact, extras)));
     EXPECT_EQ(findRow(outer.key), &outer);  // the lookup hands on the row, repeats included
 }

@@ -1,9 +1,14 @@
 #pragma once
-// The catalogue tree flattened for tests that check rules over its nodes.
-#include <QHash>
+// The catalogue tree flattened for tests that check rules over its nodes, and the form of its
+// archive URLs.
 #include <algorithm>
+#include <cstring>
+#include <map>
+#include <regex>
+#include <string>
 #include <vector>
 
+#include "buildconfig.h"
 #include "catalogue/catalogue.h"
 
 namespace volnor::treewalk {
@@ -39,17 +44,30 @@ inline std::vector<Placed> walk() {
     return out;
 }
 
-// The nodes by text; QHash compares keys exactly, as the program's tables do.
-inline QHash<QString, Placed> byText() {
-    QHash<QString, Placed> out;
-    for (const Placed& p : walk()) out.insert(p.node->text, p);
+// The nodes by text; std::string keys compare byte for byte, as the program's tables do.
+inline std::map<std::string, Placed> byText() {
+    std::map<std::string, Placed> out;
+    for (const Placed& p : walk()) out.emplace(p.node->text, p);
     return out;
 }
 
 // The texts of the leaves below a node (the node itself when it is a leaf), in tree order.
-inline void leavesBelow(const catalogue::Node& node, QStringList& out) {
-    if (node.children.empty()) out << node.text;
+inline void leavesBelow(const catalogue::Node& node, std::vector<std::string>& out) {
+    if (node.children.empty()) out.push_back(node.text);
     for (const catalogue::Node& child : node.children) leavesBelow(child, out);
+}
+
+// "https://" + the maker's web host + "/f/" + four digits + "/" + a lower-case ".zip" name.
+inline const std::regex& archiveUrlForm() {
+    static const std::regex form = [] {
+        std::string host;
+        for (const char c : std::string(buildconfig::kWebHost)) {
+            if (std::strchr(".^$|?*+()[]{}\\/", c)) host += '\\';
+            host += c;
+        }
+        return std::regex("^https://" + host + "/f/[0-9]{4}/[a-z0-9-]+\\.zip$");
+    }();
+    return form;
 }
 
 }  // namespace volnor::treewalk

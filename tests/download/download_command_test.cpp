@@ -2,43 +2,51 @@
 // real interpreter, real 7-Zip, recording dialogs and shell.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "catalogue/catalogue.h"
 #include "download/download_fixture.h"
 #include "platform/error.h"
-#include "platform/filesearch.h"
 
 namespace volnor::test {
 namespace {
 
-const QString kDone = QStringLiteral("Загрузка завершена!");
+using Names = std::vector<std::string>;
 
-QStringList entryTitles() {
-    QStringList menulist;
+const std::string kDone = "Загрузка завершена!";
+
+Names entryTitles() {
+    Names menulist;
     catalogue::menuload(menulist);
-    QStringList titles;
-    for (const QString& e : menulist) titles << catalogue::splitEntry(e).namepro;
+    Names titles;
+    for (const std::string& e : menulist) titles.push_back(catalogue::splitEntry(e).namepro);
     return titles;
 }
 
-std::optional<catalogue::Entry> entryOf(const QString& node) {
-    QStringList menulist;
+bool isEntryTitle(const std::string& text) {
+    const Names titles = entryTitles();
+    return std::find(titles.begin(), titles.end(), text) != titles.end();
+}
+
+std::optional<catalogue::Entry> entryOf(const std::string& node) {
+    Names menulist;
     catalogue::menuload(menulist);
-    for (const QString& e : menulist) {
+    for (const std::string& e : menulist) {
         const auto entry = catalogue::splitEntry(e);
         if (entry.namepro == node) return entry;
     }
     return std::nullopt;
 }
 
-const catalogue::GroupRow* rowOf(const QString& node) {
+const catalogue::GroupRow* rowOf(const std::string& node) {
     for (const auto& row : catalogue::grouplist())
         if (row.key == node) return &row;
     return nullptr;
 }
 
 // A series leaf that is no group key.
-QString seriesLeaf() {
-    for (const QString& title : entryTitles())
+std::string seriesLeaf() {
+    for (const std::string& title : entryTitles())
         if (!rowOf(title)) return title;
     return {};
 }
@@ -47,44 +55,51 @@ QString seriesLeaf() {
 const catalogue::GroupRow* group() {
     const catalogue::GroupRow* best = nullptr;
     for (const auto& row : catalogue::grouplist())
-        if (!entryTitles().contains(row.key) && (!best || row.urls.size() > best->urls.size()))
-            best = &row;
+        if (!isEntryTitle(row.key) && (!best || row.urls.size() > best->urls.size())) best = &row;
     return best;
 }
 
-QString edzOf(const QString& url) {
-    return QFileInfo(catalogue::shortweb(url)).completeBaseName() + QStringLiteral(".edz");
+std::string edzOf(const std::string& url) {
+    return utf8Of(pathOf(catalogue::shortweb(url)).stem()) + ".edz";
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
 }
 
 class DownloadCommand : public DownloadTest {
 protected:
     // Serves, for each URL, an archive with one EDZ named after it.
-    void serveAll(const QStringList& urls) {
-        for (const QString& url : urls) serve(url, edzArchive({edzOf(url)}));
+    void serveAll(const Names& urls) {
+        for (const std::string& url : urls) serve(url, edzArchive({edzOf(url)}));
     }
-    QStringList urlsOf(const QString& node) {
-        QStringList urls;
-        if (const auto entry = entryOf(node)) urls << entry->webpro;
-        if (const auto* row = rowOf(node)) urls << row->urls;
+    Names urlsOf(const std::string& node) {
+        Names urls;
+        if (const auto entry = entryOf(node)) urls.push_back(entry->webpro);
+        if (const auto* row = rowOf(node))
+            urls.insert(urls.end(), row->urls.begin(), row->urls.end());
         return urls;
     }
-    static QStringList pathsOf(const QStringList& urls) {
-        QStringList out;
-        for (const QString& u : urls) out << QUrl(u).path();
+    static Names pathsOf(const Names& urls) {
+        Names out;
+        for (const std::string& u : urls) out.push_back(pathOfUrl(u));
         return out;
     }
-    QString folderOf(const QString& node) const { return QFileInfo(path(node)).absoluteFilePath(); }
+    std::string folderOf(const std::string& node) const { return utf8Of(path(node)); }
     // Nothing of the run's scripts and archives is left in the program directory.
     void expectNoArchivesNorScripts() const {
-        EXPECT_EQ(findEntries(dir().path(), QStringLiteral("*.cmd")), QStringList());
-        EXPECT_EQ(findEntries(dir().path(), QStringLiteral("*.zip")), QStringList());
+        EXPECT_EQ(search_.find(dir(), "*.cmd"), Names());
+        EXPECT_EQ(search_.find(dir(), "*.zip"), Names());
     }
 };
 
 TEST_F(DownloadCommand, ASeriesLeafEndsWithItsEdzFilesInItsFolder) {
-    const QString leaf = seriesLeaf();
-    ASSERT_FALSE(leaf.isEmpty());
-    const QString url = entryOf(leaf)->webpro;
+    const std::string leaf = seriesLeaf();
+    ASSERT_FALSE(leaf.empty());
+    const std::string url = entryOf(leaf)->webpro;
     serveAll({url});
     progress_.setPosition(5);
     downloader_->download(leaf);
@@ -92,11 +107,12 @@ TEST_F(DownloadCommand, ASeriesLeafEndsWithItsEdzFilesInItsFolder) {
     EXPECT_EQ(requestedPaths(), pathsOf({url}));
     EXPECT_TRUE(exists(leaf + "/" + edzOf(url)));
     EXPECT_FALSE(exists(edzOf(url)));
-    EXPECT_TRUE(exists(QStringLiteral("readme.txt")));  // only EDZ files are moved
+    EXPECT_TRUE(exists("readme.txt"));  // only EDZ files are moved
     expectNoArchivesNorScripts();
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
+    EXPECT_EQ(dialogs_.texts(), Names{kDone});
     EXPECT_EQ(dialogs_.shown.at(0).kind, ShownBox::Kind::Confirm);
-    EXPECT_EQ(shell_.opened, QStringList{folderOf(leaf)});
+    EXPECT_EQ(shell_.opened, Names{folderOf(leaf)});
+    EXPECT_EQ(shell_.folders, Names{folderOf(leaf)});
     EXPECT_EQ(progress_.position(), 0);
 }
 
@@ -107,34 +123,34 @@ TEST_F(DownloadCommand, AGroupFetchesItsRowInOrderIntoTheOneGroupFolder) {
     downloader_->download(row->key);
 
     EXPECT_EQ(requestedPaths(), pathsOf(row->urls));
-    for (const QString& url : row->urls) {
-        EXPECT_TRUE(exists(row->key + "/" + edzOf(url))) << url.toStdString();
-        EXPECT_FALSE(exists(edzOf(url))) << url.toStdString();
+    for (const std::string& url : row->urls) {
+        EXPECT_TRUE(exists(row->key + "/" + edzOf(url))) << url;
+        EXPECT_FALSE(exists(edzOf(url))) << url;
     }
     expectNoArchivesNorScripts();
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
-    EXPECT_EQ(shell_.opened, QStringList{folderOf(row->key)});
+    EXPECT_EQ(dialogs_.texts(), Names{kDone});
+    EXPECT_EQ(shell_.opened, Names{folderOf(row->key)});
 }
 
 TEST_F(DownloadCommand, ALeafWithAGroupRowIsFetchedThroughBoth) {
-    QString both;
-    for (const QString& title : entryTitles())
+    std::string both;
+    for (const std::string& title : entryTitles())
         if (rowOf(title)) both = title;
-    if (both.isEmpty()) GTEST_SKIP() << "the catalogue has no leaf with a group row";
-    const QStringList urls = urlsOf(both);
+    if (both.empty()) GTEST_SKIP() << "the catalogue has no leaf with a group row";
+    const Names urls = urlsOf(both);
     serveAll(urls);
     downloader_->download(both);
 
     EXPECT_EQ(requestedPaths(), pathsOf(urls));
-    EXPECT_GE(urls.size(), 2);
-    EXPECT_TRUE(exists(both + "/" + edzOf(urls.first())));
+    EXPECT_GE(urls.size(), 2u);
+    EXPECT_TRUE(exists(both + "/" + edzOf(urls.front())));
     expectNoArchivesNorScripts();
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
+    EXPECT_EQ(dialogs_.texts(), Names{kDone});
 }
 
 // Stray files of every kind in the program directory, and what the arrangement does to them.
 TEST_F(DownloadCommand, ArrangementDeletesExactExtensionsAndMovesEdzOfAnyCase) {
-    const QString leaf = seriesLeaf();
+    const std::string leaf = seriesLeaf();
     serveAll({entryOf(leaf)->webpro});
     struct Stray {
         const char* name;
@@ -146,147 +162,140 @@ TEST_F(DownloadCommand, ArrangementDeletesExactExtensionsAndMovesEdzOfAnyCase) {
         {"old.7z", false, false},    {"UPDATE.7Z", true, false}, {"a.zip.txt", true, false},
         {"LOUD.EDZ", false, true},   {"left.edz", false, true},  {"x.edz.bak", true, false},
     };
-    for (const Stray& s : strays) write(QString::fromUtf8(s.name), "stray");
-    ASSERT_TRUE(dir().mkdir(QStringLiteral("folder.zip")));
+    for (const Stray& s : strays) write(s.name, "stray");
+    ASSERT_TRUE(fs::create_directory(path("folder.zip")));
     downloader_->download(leaf);
 
     for (const Stray& s : strays) {
-        const QString name = QString::fromUtf8(s.name);
-        EXPECT_EQ(exists(name), s.stays) << s.name;
-        EXPECT_EQ(exists(leaf + "/" + name), s.moved) << s.name;
+        EXPECT_EQ(exists(s.name), s.stays) << s.name;
+        EXPECT_EQ(exists(leaf + "/" + s.name), s.moved) << s.name;
     }
-    EXPECT_TRUE(QFileInfo(path(QStringLiteral("folder.zip"))).isDir());
+    EXPECT_TRUE(fs::is_directory(path("folder.zip")));
 }
 
 TEST_F(DownloadCommand, AnEdzAlreadyInTheFolderIsNotOverwritten) {
-    const QString leaf = seriesLeaf();
-    const QString url = entryOf(leaf)->webpro;
+    const std::string leaf = seriesLeaf();
+    const std::string url = entryOf(leaf)->webpro;
     serve(url, edzArchive({edzOf(url)}, "new"));
-    ASSERT_TRUE(dir().mkdir(leaf));
+    ASSERT_TRUE(fs::create_directory(path(leaf)));
     write(leaf + "/" + edzOf(url), "older");
     downloader_->download(leaf);
 
-    EXPECT_EQ(read(leaf + "/" + edzOf(url)), QByteArray("older"));
-    EXPECT_EQ(read(edzOf(url)), "new " + edzOf(url).toUtf8());
+    EXPECT_EQ(read(leaf + "/" + edzOf(url)), "older");
+    EXPECT_EQ(read(edzOf(url)), "new " + edzOf(url));
 }
 
 // Whatever failed is named in a warning, and "Загрузка завершена!" is not shown.
 TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
-    const QString leaf = seriesLeaf();
+    const std::string leaf = seriesLeaf();
     const catalogue::GroupRow* row = group();
     ASSERT_NE(row, nullptr);
     struct Case {
         const char* what;
-        QString node;
-        QByteArray body;    // empty: not served
+        std::string node;
+        std::string body;   // empty: not served
         bool folderExists;  // the entry pass makes it before the transfer, getfile after
-        QString phrase;
+        std::string phrase;
     };
     const Case cases[] = {
-        {"leaf not served", leaf, {}, true, QStringLiteral("Не удалось скачать")},
-        {"group not served", row->key, {}, false, QStringLiteral("Не удалось скачать")},
-        {"leaf is no archive", leaf, "<html>moved</html>", true,
-         QStringLiteral("Не удалось распаковать")},
+        {"leaf not served", leaf, {}, true, "Не удалось скачать"},
+        {"group not served", row->key, {}, false, "Не удалось скачать"},
+        {"leaf is no archive", leaf, "<html>moved</html>", true, "Не удалось распаковать"},
     };
     for (const Case& c : cases) {
         dialogs_.shown.clear();
         shell_.opened.clear();
-        QDir(path(c.node)).removeRecursively();
-        const QStringList urls = urlsOf(c.node);
-        for (const QString& url : urls) {
-            QFile::remove(web_.path() + QUrl(url).path());
-            if (!c.body.isEmpty()) serve(url, c.body);
+        fs::remove_all(path(c.node));
+        const Names urls = urlsOf(c.node);
+        for (const std::string& url : urls) {
+            fs::remove(served(url));
+            if (!c.body.empty()) serve(url, c.body);
         }
         downloader_->download(c.node);
 
         ASSERT_EQ(dialogs_.shown.size(), 1u) << c.what;
         EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning) << c.what;
-        const QString text = dialogs_.shown[0].text;
-        EXPECT_TRUE(text.contains(catalogue::shortweb(urls.first())))
-            << c.what << text.toStdString();
-        EXPECT_TRUE(text.contains(c.phrase)) << c.what << text.toStdString();
+        const std::string text = dialogs_.shown[0].text;
+        EXPECT_NE(text.find(catalogue::shortweb(urls.front())), std::string::npos)
+            << c.what << text;
+        EXPECT_NE(text.find(c.phrase), std::string::npos) << c.what << text;
         // A transfer failure is not reported a second time as the unpack it made fail.
-        EXPECT_EQ(text.count(QStringLiteral("Не удалось")), 1) << c.what << text.toStdString();
-        EXPECT_EQ(QFileInfo(path(c.node)).isDir(), c.folderExists) << c.what;
-        EXPECT_EQ(shell_.opened, c.folderExists ? QStringList{folderOf(c.node)} : QStringList())
-            << c.what;
+        EXPECT_EQ(occurrences(text, "Не удалось"), 1u) << c.what << text;
+        EXPECT_EQ(fs::is_directory(path(c.node)), c.folderExists) << c.what;
+        EXPECT_EQ(shell_.opened, c.folderExists ? Names{folderOf(c.node)} : Names()) << c.what;
         expectNoArchivesNorScripts();
     }
 }
 
 // The body is written to disk as it arrives; a transfer that breaks off leaves none of it.
 TEST_F(DownloadCommand, ATransferBrokenOffInTheMiddleLeavesNoFile) {
-    QByteArray body;
-    for (quint32 i = 0; i < (1u << 20); ++i)
-        body.append(static_cast<char>((i * 2654435761u) >> 24));
-    const QString leaf = seriesLeaf();
+    std::string body;
+    for (std::uint32_t i = 0; i < (1u << 20); ++i)
+        body.push_back(static_cast<char>((i * 2654435761u) >> 24));
+    const std::string leaf = seriesLeaf();
     const catalogue::GroupRow* row = group();
     ASSERT_NE(row, nullptr);
     struct Case {
         const char* what;
-        QString node;
-        QStringList left;  // what the program directory holds afterwards
+        std::string node;
+        Names left;  // what the program directory holds afterwards
     };
     const Case cases[] = {
-        {"leaf", leaf, {QStringLiteral("7z"), leaf}},  // the entry pass makes the folder first
-        {"group", row->key, {QStringLiteral("7z")}},
+        {"leaf", leaf, {"7z", leaf}},  // the entry pass makes the folder first
+        {"group", row->key, {"7z"}},
     };
     for (const Case& c : cases) {
-        const QStringList urls = urlsOf(c.node);
-        for (const QString& url : urls) serveBroken(url, body, 300000);
+        const Names urls = urlsOf(c.node);
+        for (const std::string& url : urls) serveBroken(url, body, 300000);
         downloader_->download(c.node);
 
-        QStringList left = dir().entryList(
-            QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-        QStringList expected = c.left;
-        expected.sort();
-        EXPECT_EQ(left.join(u'|').toStdString(), expected.join(u'|').toStdString()) << c.what;
-        if (QFileInfo(path(c.node)).isDir()) {
-            EXPECT_TRUE(
-                QDir(path(c.node)).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
-                << c.what;
+        Names expected = c.left;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(entryNames(dir()), expected) << c.what;
+        if (fs::is_directory(path(c.node))) {
+            EXPECT_TRUE(fs::is_empty(path(c.node))) << c.what;
         }
-        ASSERT_EQ(downloader_->outcomes().size(), static_cast<std::size_t>(urls.size())) << c.what;
+        ASSERT_EQ(downloader_->outcomes().size(), urls.size()) << c.what;
         for (const ArchiveOutcome& o : downloader_->outcomes())
-            EXPECT_FALSE(o.transferError.isEmpty()) << c.what << " " << o.archive.toStdString();
+            EXPECT_FALSE(o.transferError.empty()) << c.what << " " << o.archive;
         ASSERT_EQ(dialogs_.shown.size(), 1u) << c.what;
         EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning) << c.what;
         dialogs_.shown.clear();
         shell_.opened.clear();
-        QDir(path(c.node)).removeRecursively();
+        fs::remove_all(path(c.node));
     }
 }
 
 TEST_F(DownloadCommand, WithoutACurrentNodeNothingHappens) {
-    write(QStringLiteral("stray.zip"), "stray");
+    write("stray.zip", "stray");
     downloader_->download(std::nullopt);
-    EXPECT_TRUE(exists(QStringLiteral("stray.zip")));
+    EXPECT_TRUE(exists("stray.zip"));
     EXPECT_TRUE(dialogs_.shown.empty());
-    EXPECT_TRUE(shell_.opened.isEmpty());
-    EXPECT_TRUE(requestedPaths().isEmpty());
+    EXPECT_TRUE(shell_.opened.empty());
+    EXPECT_TRUE(requestedPaths().empty());
 }
 
 TEST_F(DownloadCommand, ANodeMatchingNothingFetchesNothingButStillTidiesAndReports) {
-    const QString nowhere = seriesLeaf() + QStringLiteral(" ");  // a trailing blank matches nothing
-    write(QStringLiteral("stray.zip"), "stray");
-    write(QStringLiteral("stray.edz"), "stray");
+    const std::string nowhere = seriesLeaf() + " ";  // a trailing blank matches nothing
+    write("stray.zip", "stray");
+    write("stray.edz", "stray");
     downloader_->download(nowhere);
-    EXPECT_TRUE(requestedPaths().isEmpty());
-    EXPECT_FALSE(exists(QStringLiteral("stray.zip")));
-    EXPECT_TRUE(exists(QStringLiteral("stray.edz")));  // no folder to move it into
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
-    EXPECT_TRUE(shell_.opened.isEmpty());
+    EXPECT_TRUE(requestedPaths().empty());
+    EXPECT_FALSE(exists("stray.zip"));
+    EXPECT_TRUE(exists("stray.edz"));  // no folder to move it into
+    EXPECT_EQ(dialogs_.texts(), Names{kDone});
+    EXPECT_TRUE(shell_.opened.empty());
 }
 
 TEST_F(DownloadCommand, AScriptThatCannotBeWrittenEndsTheCommand) {
-    const QString leaf = seriesLeaf();
-    const QString url = entryOf(leaf)->webpro;
+    const std::string leaf = seriesLeaf();
+    const std::string url = entryOf(leaf)->webpro;
     serveAll({url});
-    write(QStringLiteral("stray.zip"), "stray");
-    ASSERT_TRUE(dir().mkdir(catalogue::shortweb(url) + QStringLiteral(".cmd")));
+    write("stray.zip", "stray");
+    ASSERT_TRUE(fs::create_directory(path(catalogue::shortweb(url) + ".cmd")));
     EXPECT_THROW(downloader_->download(leaf), Error);
-    EXPECT_TRUE(exists(QStringLiteral("stray.zip")));  // no arrangement
-    EXPECT_TRUE(exists(catalogue::shortweb(url)));     // the saved archive stays
+    EXPECT_TRUE(exists("stray.zip"));               // no arrangement
+    EXPECT_TRUE(exists(catalogue::shortweb(url)));  // the saved archive stays
     EXPECT_TRUE(dialogs_.shown.empty());
 }
 

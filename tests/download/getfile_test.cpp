@@ -7,10 +7,10 @@
 namespace volnor::test {
 namespace {
 
-const QString kUrl = QStringLiteral("https://vn.test/f/0412/vr-shrn-12.zip");
-const QString kArchive = QStringLiteral("vr-shrn-12.zip");
-const QString kScript = QStringLiteral("vr-shrn-12.zip.cmd");
-const QString kNode = QStringLiteral("Щиты распределительные ЩРН (IP31)");
+const std::string kUrl = "https://vn.test/f/0412/vr-shrn-12.zip";
+const std::string kArchive = "vr-shrn-12.zip";
+const std::string kScript = "vr-shrn-12.zip.cmd";
+const std::string kNode = "Щиты распределительные ЩРН (IP31)";
 
 using Getfile = DownloadTest;
 
@@ -21,16 +21,15 @@ TEST_F(Getfile, UnpacksIntoTheProgramDirectoryAndLeavesNoArchiveNorScript) {
     EXPECT_EQ(progress_.position(), 0);
     downloader_->finishScripts();
 
-    EXPECT_EQ(read(QStringLiteral("shrn-12.edz")), QByteArray("edz shrn-12.edz"));
-    EXPECT_TRUE(exists(QStringLiteral("shrn-24.edz")));
-    EXPECT_TRUE(exists(QStringLiteral("readme.txt")));
-    EXPECT_TRUE(QFileInfo(path(kNode)).isDir());
+    EXPECT_EQ(read("shrn-12.edz"), "edz shrn-12.edz");
+    EXPECT_TRUE(exists("shrn-24.edz"));
+    EXPECT_TRUE(exists("readme.txt"));
+    EXPECT_TRUE(fs::is_directory(path(kNode)));
     EXPECT_FALSE(exists(kArchive));
     EXPECT_FALSE(exists(kScript));
     ASSERT_EQ(downloader_->outcomes().size(), 1u);
-    EXPECT_TRUE(downloader_->outcomes()[0].ok())
-        << downloader_->outcomes()[0].unpack->errors.toStdString();
-    EXPECT_EQ(requestedPaths(), QStringList{QStringLiteral("/f/0412/vr-shrn-12.zip")});
+    EXPECT_TRUE(downloader_->outcomes()[0].ok()) << downloader_->outcomes()[0].unpack->errors;
+    EXPECT_EQ(requestedPaths(), std::vector<std::string>{"/f/0412/vr-shrn-12.zip"});
 }
 
 TEST_F(Getfile, AFailedTransferStillRunsAndRemovesTheScriptButMakesNoFolder) {
@@ -43,32 +42,31 @@ TEST_F(Getfile, AFailedTransferStillRunsAndRemovesTheScriptButMakesNoFolder) {
     ASSERT_EQ(downloader_->outcomes().size(), 1u);
     const ArchiveOutcome& outcome = downloader_->outcomes()[0];
     EXPECT_EQ(outcome.archive, kArchive);
-    EXPECT_FALSE(outcome.transferError.isEmpty());
+    EXPECT_FALSE(outcome.transferError.empty());
     // The script ran: its 7-Zip line found no archive.
     ASSERT_TRUE(outcome.unpack.has_value());
     EXPECT_FALSE(outcome.unpack->ok);
-    EXPECT_TRUE(outcome.unpack->errors.contains(QStringLiteral("7z.exe x -r ..\\vr-shrn-12.zip")))
-        << outcome.unpack->errors.toStdString();
+    EXPECT_NE(outcome.unpack->errors.find("7z.exe x -r ..\\vr-shrn-12.zip"), std::string::npos)
+        << outcome.unpack->errors;
     EXPECT_FALSE(exists(kScript));
     EXPECT_FALSE(exists(kNode));
     EXPECT_FALSE(exists(kArchive));
 }
 
 TEST_F(Getfile, TwoFetchesForOneNodeShareItsFolder) {
-    const QString second = QStringLiteral("https://vn.test/f/0413/vr-shrn-24.zip");
+    const std::string second = "https://vn.test/f/0413/vr-shrn-24.zip";
     serve(kUrl, edzArchive({"shrn-12.edz"}));
     serve(second, edzArchive({"shrn-24.edz"}));
     downloader_->getfile(kUrl, kNode);
     downloader_->getfile(second, kNode);
     downloader_->finishScripts();
 
-    EXPECT_TRUE(QFileInfo(path(kNode)).isDir());
-    EXPECT_TRUE(exists(QStringLiteral("shrn-12.edz")));
-    EXPECT_TRUE(exists(QStringLiteral("shrn-24.edz")));
-    for (const ArchiveOutcome& o : downloader_->outcomes())
-        EXPECT_TRUE(o.ok()) << o.archive.toStdString();
+    EXPECT_TRUE(fs::is_directory(path(kNode)));
+    EXPECT_TRUE(exists("shrn-12.edz"));
+    EXPECT_TRUE(exists("shrn-24.edz"));
+    for (const ArchiveOutcome& o : downloader_->outcomes()) EXPECT_TRUE(o.ok()) << o.archive;
     EXPECT_FALSE(exists(kScript));
-    EXPECT_FALSE(exists(QStringLiteral("vr-shrn-24.zip.cmd")));
+    EXPECT_FALSE(exists("vr-shrn-24.zip.cmd"));
 }
 
 // The same archive twice in a row: the second must not be saved while the first one's script
@@ -80,17 +78,17 @@ TEST_F(Getfile, TheSameArchiveTwiceUnpacksBothTimes) {
     downloader_->finishScripts();
     ASSERT_EQ(downloader_->outcomes().size(), 2u);
     for (const ArchiveOutcome& o : downloader_->outcomes())
-        EXPECT_TRUE(o.ok()) << (o.unpack ? o.unpack->errors.toStdString() : "not run");
+        EXPECT_TRUE(o.ok()) << (o.unpack ? o.unpack->errors : "not run");
     EXPECT_FALSE(exists(kArchive));
 }
 
 TEST_F(Getfile, AnOlderArchiveOfTheSameNameIsReplaced) {
-    write(kArchive, zip({{QStringLiteral("old.txt"), "old"}}));
-    serve(kUrl, zip({{QStringLiteral("new.txt"), "new"}}));
+    write(kArchive, zip({{"old.txt", "old"}}));
+    serve(kUrl, zip({{"new.txt", "new"}}));
     downloader_->getfile(kUrl, kNode);
     downloader_->finishScripts();
-    EXPECT_EQ(read(QStringLiteral("new.txt")), QByteArray("new"));
-    EXPECT_FALSE(exists(QStringLiteral("old.txt")));
+    EXPECT_EQ(read("new.txt"), "new");
+    EXPECT_FALSE(exists("old.txt"));
 }
 
 TEST_F(Getfile, ABodyThatIsNoArchiveIsAnUnpackFailure) {
@@ -98,7 +96,7 @@ TEST_F(Getfile, ABodyThatIsNoArchiveIsAnUnpackFailure) {
     downloader_->getfile(kUrl, kNode);
     downloader_->finishScripts();
     const ArchiveOutcome& outcome = downloader_->outcomes().at(0);
-    EXPECT_TRUE(outcome.transferError.isEmpty());
+    EXPECT_TRUE(outcome.transferError.empty());
     ASSERT_TRUE(outcome.unpack.has_value());
     EXPECT_FALSE(outcome.unpack->ok);
     EXPECT_FALSE(exists(kScript));
@@ -106,12 +104,12 @@ TEST_F(Getfile, ABodyThatIsNoArchiveIsAnUnpackFailure) {
 
 TEST_F(Getfile, AScriptThatCannotBeWrittenEndsTheCall) {
     serve(kUrl, edzArchive({"shrn-12.edz"}));
-    ASSERT_TRUE(dir().mkdir(kScript));  // a folder where the script should go
+    ASSERT_TRUE(fs::create_directory(path(kScript)));  // a folder where the script should go
     try {
         downloader_->getfile(kUrl, kNode);
         ADD_FAILURE() << "no error";
     } catch (const Error& e) {
-        EXPECT_TRUE(e.text().contains(kScript)) << e.text().toStdString();
+        EXPECT_NE(e.text().find(kScript), std::string::npos) << e.text();
     }
     EXPECT_EQ(progress_.position(), 0);
     // Saved before the script was to be written, and left where it is.

@@ -4,89 +4,92 @@
 // and the old one restored afterwards.
 #include <gtest/gtest.h>
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QList>
-#include <QProcess>
-#include <QString>
-#include <QTemporaryDir>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
 
-#include "platform/script_runner.h"
+#include "platform/posix/script_runner.h"
+#include "platform/text.h"
+#include "support/files.h"
 
 namespace volnor::test {
 
 class ProgramDirTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(root_.isValid());
-        dir_ = QDir(root_.filePath(QStringLiteral("prog")));
-        ASSERT_TRUE(QDir().mkpath(dir_.filePath(QStringLiteral("7z"))));
-        ASSERT_TRUE(QFile::link(QStringLiteral("/usr/bin/7zz"),
-                                dir_.filePath(QStringLiteral("7z/7z.exe"))));
-        previous_ = QDir::currentPath();
-        ASSERT_TRUE(QDir::setCurrent(dir_.path()));
+        // Canonical, as the current directory reads back.
+        root_ = fs::canonical(temp_.path());
+        dir_ = root_ / "prog";
+        fs::create_directories(dir_ / "7z");
+        fs::create_symlink("/usr/bin/7zz", dir_ / "7z" / "7z.exe");
+        current_.emplace(dir_);
     }
-    void TearDown() override { QDir::setCurrent(previous_); }
+    void TearDown() override { current_.reset(); }
 
     // The program directory, and its parent, which a hostile archive must not reach.
-    const QDir& dir() const { return dir_; }
-    QString outside(const QString& name) const { return root_.filePath(name); }
-    QString path(const QString& name) const { return dir_.filePath(name); }
+    const fs::path& dir() const { return dir_; }
+    fs::path outside(std::string_view name) const { return root_ / pathOf(name); }
+    fs::path path(std::string_view name) const { return dir_ / pathOf(name); }
 
-    static ScriptRunner runner() { return ScriptRunner({QStringLiteral(VOLNOR_BIN_DIR)}); }
+    // The interpreter of the build's program directory.
+    const posix::InterpreterRunner& runner() const { return runner_; }
 
-    void write(const QString& name, const QByteArray& bytes) const {
-        QFile f(path(name));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << name.toStdString();
-        f.write(bytes);
+    void write(std::string_view name, std::string_view bytes) const {
+        ASSERT_NO_THROW(writeFile(path(name), bytes)) << name;
     }
-    QByteArray read(const QString& name) const {
-        QFile f(path(name));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
-    bool exists(const QString& name) const { return QFileInfo::exists(path(name)); }
+    std::string read(std::string_view name) const { return readFile(path(name)); }
+    bool exists(std::string_view name) const { return fs::exists(path(name)); }
 
     struct ZipEntry {
-        QString name;
-        QByteArray data;  // for a link: its target
+        std::string name;
+        std::string data;  // for a link: its target
         bool link = false;
     };
     // A zip archive as Python's zipfile writes it, entry names stored exactly as given.
-    static QByteArray zip(const QList<ZipEntry>& entries) {
-        QTemporaryDir work;
-        const QString file = work.filePath(QStringLiteral("a.zip"));
-        QJsonArray list;
+    static std::string zip(const std::vector<ZipEntry>& entries) {
+        const TempDir work;
+        // One entry a line: name and data in hex, then 1 for a link.
+        std::string list;
         for (const ZipEntry& e : entries)
-            list.append(QJsonArray{e.name, QString::fromLatin1(e.data), e.link});
-        QProcess python;
-        python.start(QStringLiteral("/usr/bin/python3"),
-                     {QStringLiteral("-c"), QString::fromLatin1(kZipMaker), file});
-        python.waitForStarted();
-        python.write(QJsonDocument(list).toJson());
-        python.closeWriteChannel();
-        python.waitForFinished();
-        EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+            list += hex(e.name) + ' ' + hex(e.data) + ' ' + (e.link ? "1\n" : "0\n");
+        writeFile(work.file("entries"), list);
+        writeFile(work.file("zip.py"), kZipMaker);
+        const std::string command = "/usr/bin/python3 '" + utf8Of(work.file("zip.py")) + "' '" +
+                                    utf8Of(work.file("entries")) + "' '" +
+                                    utf8Of(work.file("a.zip")) + "'";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        return readFile(work.file("a.zip"));
     }
 
 private:
+    static std::string hex(std::string_view bytes) {
+        static constexpr char kDigits[] = "0123456789abcdef";
+        std::string out;
+        for (const unsigned char c : bytes) {
+            out += kDigits[c >> 4];
+            out += kDigits[c & 15];
+        }
+        return out.empty() ? "-" : out;
+    }
+
     static constexpr char kZipMaker[] = R"(
-import json, stat, sys, zipfile
-with zipfile.ZipFile(sys.argv[1], "w") as z:
-    for name, data, link in json.load(sys.stdin):
-        info = zipfile.ZipInfo(name)
+import stat, sys, zipfile
+unhex = lambda h: b"" if h == "-" else bytes.fromhex(h)
+with zipfile.ZipFile(sys.argv[2], "w") as z, open(sys.argv[1]) as entries:
+    for line in entries:
+        name, data, link = line.split()
+        info = zipfile.ZipInfo(unhex(name).decode("utf-8"))
         info.create_system = 3
-        info.external_attr = ((stat.S_IFLNK | 0o777) if link else (stat.S_IFREG | 0o644)) << 16
-        z.writestr(info, data.encode("latin-1"))
+        info.external_attr = ((stat.S_IFLNK | 0o777) if link == "1" else (stat.S_IFREG | 0o644)) << 16
+        z.writestr(info, unhex(data))
 )";
-    QTemporaryDir root_;
-    QDir dir_;
-    QString previous_;
+    TempDir temp_;
+    fs::path root_;
+    fs::path dir_;
+    std::optional<CurrentDir> current_;
+    posix::InterpreterRunner runner_{VOLNOR_BIN_DIR};
 };
 
 }  // namespace volnor::test

@@ -3,55 +3,58 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
 #include "catalogue/catalogue.h"
 #include "platform/error.h"
+#include "platform/text.h"
+#include "support/files.h"
 
-namespace volnor {
+namespace volnor::test {
 namespace {
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
 TEST(UnpackScript, HasFourCrLfLinesNamingTheArchive) {
-    QTemporaryDir dir;
-    const QString shortweb =
-        catalogue::shortweb(QStringLiteral("https://vn.test/f/0412/vr-shrn-12.zip"));
-    ASSERT_EQ(shortweb, QStringLiteral("vr-shrn-12.zip"));
-    const QString path = dir.filePath(shortweb + QStringLiteral(".cmd"));
+    const TempDir dir;
+    const std::string shortweb = catalogue::shortweb("https://vn.test/f/0412/vr-shrn-12.zip");
+    ASSERT_EQ(shortweb, "vr-shrn-12.zip");
+    const fs::path path = dir.file(shortweb + ".cmd");
     writeScript(path, unpackScript(shortweb));
-    EXPECT_EQ(readAll(path), QByteArray("cd 7z\\\r\n"
-                                        "7z.exe x -r ..\\vr-shrn-12.zip -o..\\ -y\r\n"
-                                        "cd ..\\\r\n"
-                                        "del vr-shrn-12.zip\r\n"));
+    EXPECT_EQ(readFile(path),
+              "cd 7z\\\r\n"
+              "7z.exe x -r ..\\vr-shrn-12.zip -o..\\ -y\r\n"
+              "cd ..\\\r\n"
+              "del vr-shrn-12.zip\r\n");
 }
 
 TEST(WriteScript, WritesTheCodePageWithoutBomAndReplacesAnOlderFileWhole) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("s.cmd"));
+    const TempDir dir;
+    const fs::path path = dir.file("s.cmd");
     writeScript(path, {"a much longer first line than the next file has", "x", "y"});
     writeScript(path, {"del Щит.txt", "exit"});
-    EXPECT_EQ(readAll(path), QByteArray("del \xD9\xE8\xF2.txt\r\nexit\r\n"));
+    EXPECT_EQ(readFile(path), "del \xD9\xE8\xF2.txt\r\nexit\r\n");
+}
+
+// Written aside under a name of its own, a script still gets the permissions of a plain new
+// file, not the private ones of a temporary file.
+TEST(WriteScript, GetsThePermissionsOfAPlainNewFile) {
+    const TempDir dir;
+    writeFile(dir.file("plain.txt"), "x");
+    writeScript(dir.file("s.cmd"), {"exit"});
+    EXPECT_EQ(fs::status(dir.file("s.cmd")).permissions(),
+              fs::status(dir.file("plain.txt")).permissions());
 }
 
 TEST(WriteScript, AFailureNamesTheFileAndLeavesAnOlderOneAsItWas) {
-    QTemporaryDir dir;
-    const QString existing = dir.filePath(QStringLiteral("old.cmd"));
+    const TempDir dir;
+    const fs::path existing = dir.file("old.cmd");
     writeScript(existing, {"exit"});
-    const QString folder = dir.filePath(QStringLiteral("in-the-way.cmd"));
-    ASSERT_TRUE(QDir().mkdir(folder));
+    const fs::path folder = dir.file("in-the-way.cmd");
+    ASSERT_TRUE(fs::create_directory(folder));
     struct Case {
         const char* what;
-        QString path;
-        QStringList lines;
+        fs::path path;
+        std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"missing folder", dir.filePath(QStringLiteral("no/such/s.cmd")), {"exit"}},
+        {"missing folder", dir.file("no/such/s.cmd"), {"exit"}},
         {"folder in the way", folder, {"exit"}},
         {"character outside the code page", existing, {"del 中.txt"}},
     };
@@ -60,16 +63,14 @@ TEST(WriteScript, AFailureNamesTheFileAndLeavesAnOlderOneAsItWas) {
             writeScript(c.path, c.lines);
             ADD_FAILURE() << c.what << ": no error";
         } catch (const Error& e) {
-            EXPECT_TRUE(
-                e.text().startsWith(QStringLiteral("Cannot create file \"%1\". ").arg(c.path)))
-                << c.what << ": " << e.text().toStdString();
+            EXPECT_TRUE(e.text().starts_with("Cannot create file \"" + utf8Of(c.path) + "\". "))
+                << c.what << ": " << e.text();
         }
     }
-    EXPECT_EQ(readAll(existing), QByteArray("exit\r\n"));
+    EXPECT_EQ(readFile(existing), "exit\r\n");
     // Nothing written aside is left behind.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-              (QStringList{QStringLiteral("in-the-way.cmd"), QStringLiteral("old.cmd")}));
+    EXPECT_EQ(entryNames(dir.path()), (std::vector<std::string>{"in-the-way.cmd", "old.cmd"}));
 }
 
 }  // namespace
-}  // namespace volnor
+}  // namespace volnor::test

@@ -2,7 +2,7 @@
 // program directory and leaves no link that leads out of it.
 #include <gtest/gtest.h>
 
-#include <QDirIterator>
+#include <algorithm>
 
 #include "download/program_dir.h"
 #include "download/script_file.h"
@@ -10,56 +10,55 @@
 namespace volnor::test {
 namespace {
 
+using Names = std::vector<std::string>;
+
+std::string lines(const Names& names) {
+    std::string out;
+    for (const std::string& n : names) out += (out.empty() ? "" : "\n") + n;
+    return out;
+}
+
 class UnpackSafety : public ProgramDirTest {
 protected:
     void SetUp() override {
         ProgramDirTest::SetUp();
-        ASSERT_TRUE(QDir().mkpath(outside(QStringLiteral("outside"))));
-        QFile victim(outside(QStringLiteral("outside/victim.txt")));
-        ASSERT_TRUE(victim.open(QIODevice::WriteOnly));
-        victim.write("victim");
+        writeFile(outside("outside/victim.txt"), "victim");
     }
 
     // Everything below the folder that holds the program directory, except the program
-    // directory itself.
-    QStringList outsideEntries() const {
-        QStringList out;
-        QDirIterator it(outside(QString()),
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString p = it.next();
-            if (!p.startsWith(dir().path())) out << p;
+    // directory itself. Links are listed, not followed.
+    Names outsideEntries() const {
+        Names out;
+        const std::string inside = utf8Of(dir());
+        for (const auto& entry : fs::recursive_directory_iterator(outside(""))) {
+            const std::string p = utf8Of(entry.path());
+            if (!p.starts_with(inside)) out.push_back(p);
         }
-        out.sort();
+        std::sort(out.begin(), out.end());
         return out;
     }
 
-    QStringList linksLeadingOut() const {
-        QStringList out;
-        const QString root = QFileInfo(dir().path()).canonicalFilePath() + QLatin1Char('/');
-        QDirIterator it(dir().path(),
-                        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                        QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QFileInfo info(it.next());
-            if (!info.isSymLink() || info.filePath() == path(QStringLiteral("7z/7z.exe"))) continue;
+    Names linksLeadingOut() const {
+        Names out;
+        const std::string root = utf8Of(fs::canonical(dir())) + "/";
+        for (const auto& entry : fs::recursive_directory_iterator(dir())) {
+            if (!entry.is_symlink() || entry.path() == path("7z/7z.exe")) continue;
             // A link whose target does not exist yet is judged by where it would lead.
-            const QString target =
-                QDir::cleanPath(QDir(info.path()).absoluteFilePath(info.symLinkTarget()));
-            const QString real =
-                QFileInfo(target).exists() ? QFileInfo(target).canonicalFilePath() : target;
-            if (!(real + QLatin1Char('/')).startsWith(root)) out << info.filePath() + " -> " + real;
+            const fs::path target =
+                (entry.path().parent_path() / fs::read_symlink(entry.path())).lexically_normal();
+            const fs::path real = fs::exists(target) ? fs::canonical(target) : target;
+            if (!(utf8Of(real) + "/").starts_with(root))
+                out.push_back(utf8Of(entry.path()) + " -> " + utf8Of(real));
         }
         return out;
     }
 };
 
 TEST_F(UnpackSafety, HostileEntriesStayInsideTheProgramDirectory) {
-    const QString outsideDir = QFileInfo(outside(QStringLiteral("outside"))).absoluteFilePath();
+    const std::string outsideDir = utf8Of(outside("outside"));
     struct Case {
         const char* what;
-        QList<ZipEntry> entries;
+        std::vector<ZipEntry> entries;
     };
     const Case cases[] = {
         {"parent folder", {{"../dotdot.txt", "x"}, {"../outside/victim.txt", "changed"}}},
@@ -67,31 +66,26 @@ TEST_F(UnpackSafety, HostileEntriesStayInsideTheProgramDirectory) {
         {"absolute path",
          {{outsideDir + "/abs.txt", "x"}, {outsideDir + "/victim.txt", "changed"}}},
         {"absolute link, then a file through it",
-         {{"lnk", outsideDir.toUtf8(), true},
-          {"lnk/through.txt", "x"},
-          {"lnk/victim.txt", "changed"}}},
+         {{"lnk", outsideDir, true}, {"lnk/through.txt", "x"}, {"lnk/victim.txt", "changed"}}},
         {"relative link upwards, then a file through it",
          {{"up", "../../outside", true}, {"up/through.txt", "x"}, {"up/victim.txt", "changed"}}},
         {"link to an outside file, then the same name as a file",
          {{"esc", "../../outside/victim.txt", true}, {"esc", "changed"}}},
     };
-    const QStringList before = outsideEntries();
+    const Names before = outsideEntries();
     for (const Case& c : cases) {
-        QList<ZipEntry> entries = c.entries;
-        entries.append({QStringLiteral("ok.txt"), "ok"});
-        write(QStringLiteral("evil.zip"), zip(entries));
-        QFile::remove(path(QStringLiteral("ok.txt")));
-        writeScript(path(QStringLiteral("evil.zip.cmd")), unpackScript(QStringLiteral("evil.zip")));
-        runner().start(path(QStringLiteral("evil.zip.cmd")))->wait({});
+        std::vector<ZipEntry> entries = c.entries;
+        entries.push_back({"ok.txt", "ok"});
+        write("evil.zip", zip(entries));
+        fs::remove(path("ok.txt"));
+        writeScript(path("evil.zip.cmd"), unpackScript("evil.zip"));
+        runner().start(path("evil.zip.cmd"))->wait({});
 
-        EXPECT_EQ(read(QStringLiteral("ok.txt")), QByteArray("ok"))
-            << c.what << ": nothing unpacked";
-        EXPECT_EQ(outsideEntries().join('\n').toStdString(), before.join('\n').toStdString())
-            << c.what;
-        QFile victim(outside(QStringLiteral("outside/victim.txt")));
-        ASSERT_TRUE(victim.open(QIODevice::ReadOnly));
-        EXPECT_EQ(victim.readAll(), QByteArray("victim")) << c.what;
-        EXPECT_EQ(linksLeadingOut().join('\n').toStdString(), "") << c.what;
+        EXPECT_EQ(read("ok.txt"), "ok") << c.what << ": nothing unpacked";
+        EXPECT_EQ(lines(outsideEntries()), lines(before)) << c.what;
+        ASSERT_TRUE(fs::is_regular_file(outside("outside/victim.txt"))) << c.what;
+        EXPECT_EQ(readFile(outside("outside/victim.txt")), "victim") << c.what;
+        EXPECT_EQ(lines(linksLeadingOut()), "") << c.what;
     }
 }
 

@@ -1,78 +1,124 @@
 // Compaction of a database that others use, that a crash left unfinished, that is in WAL mode,
 // that is shared with wider permissions, and whose copy does not fit on the disk.
+#include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QProcess>
-#include <QTemporaryDir>
 #include <functional>
 
 #include "partsdb/dbfixture.h"
 #include "partsdb/maintenance.h"
-#include "partsdb/sampledb.h"
-#include "platform/jetdb.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/jet_engine.h"
+#include "sampledb/sampledb.h"
 #include "support/recorders.h"
 
 using namespace volnor;
 using namespace volnor::partsdb;
-using volnor::test::column;
-using volnor::test::fileHash;
-using volnor::test::ShownBox;
+using namespace volnor::test;
 
 namespace {
+
+using Names = std::vector<std::string>;
 
 // A connection of "another program" to the same file.
 class OtherConnection {
 public:
-    explicit OtherConnection(const QString& path) {
-        sqlite3_open_v2(QFile::encodeName(path).constData(), &db_, SQLITE_OPEN_READWRITE, nullptr);
+    explicit OtherConnection(const fs::path& path) {
+        sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE, nullptr);
     }
     ~OtherConnection() { sqlite3_close(db_); }
-    int exec(const char* sql) { return sqlite3_exec(db_, sql, nullptr, nullptr, nullptr); }
+    int exec(const std::string& sql) {
+        return sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, nullptr);
+    }
     sqlite3* handle() { return db_; }
 
 private:
     sqlite3* db_ = nullptr;
 };
 
-class CompactionSafety : public ::testing::Test {
-protected:
-    CompactionSafety() : paths(dir.filePath(QStringLiteral("drive"))), parts(dialogs, paths) {
-        db = dir.filePath(QStringLiteral("data/ESS_part001.mdb"));
-        QDir().mkpath(QFileInfo(db).path());
-        QDir().mkpath(paths.native(kMacroFolder.toString()));
+// Another process that merely holds the file open: `sleep` with the file as its standard input.
+class Holder {
+public:
+    explicit Holder(const fs::path& file) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int fd = ::open(file.c_str(), O_RDONLY);
+            if (fd < 0 || ::dup2(fd, 0) < 0) _exit(127);
+            ::execlp("sleep", "sleep", "30", static_cast<char*>(nullptr));
+            _exit(127);
+        }
     }
-    void makeSample(int count = 500) { makeSampleDatabase(db, count); }
-    void connect() {
-        dialogs.nextFiles.push_back(db);
-        parts.ToolButton7Click();
-        dialogs.shown.clear();
+    ~Holder() { stop(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+
+    pid_t pid() const { return pid_; }
+    // Whether the process holds the file by now; waits up to 5 s for its start.
+    bool holds(const fs::path& file) const {
+        struct stat target {};
+        if (::stat(file.c_str(), &target) != 0) return false;
+        const std::string stdinLink = "/proc/" + std::to_string(pid_) + "/fd/0";
+        for (int i = 0; i < 500; ++i) {
+            struct stat st {};
+            if (::stat(stdinLink.c_str(), &st) == 0 && st.st_ino == target.st_ino &&
+                st.st_dev == target.st_dev)
+                return true;
+            ::usleep(10'000);
+        }
+        return false;
     }
-    void compactInPlace() { parts.CompactDatabase_JRO(db, QString(), QString()); }
-    QStringList folder() const {
-        return QDir(QFileInfo(db).path()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-    int partsWithId(int id) const {
-        return column(db, QStringLiteral("SELECT count(*) FROM tblpart WHERE id=%1").arg(id))
-            .value(0)
-            .toInt();
+    void stop() {
+        if (pid_ <= 0) return;
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
     }
 
-    QTemporaryDir dir;
-    volnor::test::RecordingDialogs dialogs;
-    WinPaths paths;
-    PartsMaintenance parts;
-    QString db;
+private:
+    pid_t pid_ = -1;
 };
 
-const QStringList kOnlyTheDatabase{QStringLiteral("ESS_part001.mdb")};
-constexpr auto kInsert = "INSERT INTO tblpart(id,typenr,manufacturer) VALUES(900001,'fremd','Nordlicht')";
+class CompactionSafety : public ::testing::Test {
+protected:
+    CompactionSafety() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+        db = dir.file("data/ESS_part001.mdb");
+        fs::create_directories(db.parent_path());
+        fs::create_directories(paths.native(std::string(kMacroFolder)));
+    }
+    void makeSample(int count = 500) { sampledb::makeSampleDatabase(db, count); }
+    void connect() {
+        dialogs.nextFiles.push_back(utf8Of(db));
+        parts.chooseDatabase();
+        dialogs.shown.clear();
+    }
+    void compactInPlace() { parts.CompactDatabase_JRO(utf8Of(db), {}, {}); }
+    Names folder() const { return entryNames(db.parent_path()); }
+    bool inFolder(const std::string& name) const {
+        const Names names = folder();
+        return std::find(names.begin(), names.end(), name) != names.end();
+    }
+    int partsWithId(int id) const {
+        return std::stoi(
+            column(db, "SELECT count(*) FROM tblpart WHERE id=" + std::to_string(id)).at(0));
+    }
+
+    TempDir dir;
+    RecordingDialogs dialogs;
+    posix::JetEngine engine;
+    posix::PosixFileSearch files;
+    WinPaths paths;
+    PartsMaintenance parts;
+    fs::path db;
+};
+
+const Names kOnlyTheDatabase{"ESS_part001.mdb"};
+constexpr auto kInsert =
+    "INSERT INTO tblpart(id,typenr,manufacturer) VALUES(900001,'fremd','Nordlicht')";
 
 }  // namespace
 
@@ -87,7 +133,7 @@ TEST_F(CompactionSafety, AWriterWithAnOpenTransactionMakesItFailAndKeepsItsRow) 
     const Case cases[] = {
         {"compaction in place", [&] { compactInPlace(); }, {ShownBox::Kind::Message}},
         {"group removal of a node without an entry",
-         [&] { parts.N1Click(QStringLiteral("Узел без записи в таблице")); },
+         [&] { parts.removeGroup("Узел без записи в таблице"); },
          {ShownBox::Kind::Message, ShownBox::Kind::Confirm}},
     };
     int id = 900001;
@@ -95,16 +141,16 @@ TEST_F(CompactionSafety, AWriterWithAnOpenTransactionMakesItFailAndKeepsItsRow) 
         dialogs.shown.clear();
         OtherConnection writer(db);
         ASSERT_EQ(writer.exec("BEGIN IMMEDIATE"), SQLITE_OK);
-        const QString insert =
-            QStringLiteral("INSERT INTO tblpart(id,typenr,manufacturer) VALUES(%1,'fremd','Nordlicht')").arg(id);
-        ASSERT_EQ(writer.exec(insert.toUtf8().constData()), SQLITE_OK);
+        ASSERT_EQ(writer.exec("INSERT INTO tblpart(id,typenr,manufacturer) VALUES(" +
+                              std::to_string(id) + ",'fremd','Nordlicht')"),
+                  SQLITE_OK);
         c.run();
         std::vector<ShownBox::Kind> kinds;
         for (const auto& b : dialogs.shown) kinds.push_back(b.kind);
         ASSERT_EQ(kinds, c.boxes) << c.name;
-        EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("занята")) &&
-                    dialogs.shown[0].text.contains(db))
-            << dialogs.shown[0].text.toStdString();
+        EXPECT_TRUE(contains(dialogs.shown[0].text, "занята") &&
+                    contains(dialogs.shown[0].text, utf8Of(db)))
+            << dialogs.shown[0].text;
         EXPECT_EQ(writer.exec("COMMIT"), SQLITE_OK) << c.name;
         EXPECT_EQ(partsWithId(id), 1) << c.name;
         EXPECT_EQ(folder(), kOnlyTheDatabase) << c.name;
@@ -115,15 +161,14 @@ TEST_F(CompactionSafety, AWriterWithAnOpenTransactionMakesItFailAndKeepsItsRow) 
 
 TEST_F(CompactionSafety, AFileThatAnotherHolderKeepsOpenIsNotReplaced) {
     makeSample();
-    const QByteArray before = fileHash(db);
+    const std::string before = fileHash(db);
     {
         // Another connection of this process, idle between its statements.
         OtherConnection idle(db);
         ASSERT_EQ(idle.exec("SELECT count(*) FROM tblpart"), SQLITE_OK);
         compactInPlace();
-        ASSERT_EQ(dialogs.texts().size(), 1);
-        EXPECT_TRUE(dialogs.texts()[0].contains(QStringLiteral("открыт другой программой")))
-            << dialogs.texts()[0].toStdString();
+        ASSERT_EQ(dialogs.texts().size(), 1u);
+        EXPECT_TRUE(contains(dialogs.texts()[0], "открыт другой программой")) << dialogs.texts()[0];
         EXPECT_EQ(fileHash(db), before);
         EXPECT_EQ(folder(), kOnlyTheDatabase);
         // Its writes still land in the file under the user's name.
@@ -132,27 +177,26 @@ TEST_F(CompactionSafety, AFileThatAnotherHolderKeepsOpenIsNotReplaced) {
     EXPECT_EQ(partsWithId(900001), 1);
 
     // Another process that merely holds the file open.
-    const QByteArray held = fileHash(db);
+    const std::string held = fileHash(db);
     dialogs.shown.clear();
-    QProcess holder;
-    holder.setStandardInputFile(db);
-    holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
-    ASSERT_TRUE(holder.waitForStarted());
-    const qint64 pid = holder.processId();
-    compactInPlace();
-    holder.kill();
-    holder.waitForFinished();
-    ASSERT_EQ(dialogs.texts().size(), 1);
-    EXPECT_TRUE(dialogs.texts()[0].contains(QStringLiteral("открыт другой программой")) &&
-                dialogs.texts()[0].contains(QString::number(pid)))
-        << dialogs.texts()[0].toStdString();
+    {
+        Holder holder(db);
+        ASSERT_TRUE(holder.holds(db));
+        const pid_t pid = holder.pid();
+        compactInPlace();
+        holder.stop();
+        ASSERT_EQ(dialogs.texts().size(), 1u);
+        EXPECT_TRUE(contains(dialogs.texts()[0], "открыт другой программой") &&
+                    contains(dialogs.texts()[0], std::to_string(pid)))
+            << dialogs.texts()[0];
+    }
     EXPECT_EQ(fileHash(db), held);
     EXPECT_EQ(folder(), kOnlyTheDatabase);
 
     // Once nobody holds it, the same compaction goes through.
     dialogs.shown.clear();
     compactInPlace();
-    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.shown.empty()) << join(dialogs.texts(), "|");
     EXPECT_EQ(partsWithId(900001), 1);
 }
 
@@ -165,53 +209,53 @@ TEST_F(CompactionSafety, AWalDatabaseIsFoldedInAndNothingIsLeftBesideIt) {
         sqlite3_db_config(wal.handle(), SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
         ASSERT_EQ(wal.exec(kInsert), SQLITE_OK);
     }
-    ASSERT_TRUE(folder().contains(QStringLiteral("ESS_part001.mdb-wal")));
+    ASSERT_TRUE(inFolder("ESS_part001.mdb-wal"));
     compactInPlace();
-    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.shown.empty()) << join(dialogs.texts(), "|");
     EXPECT_EQ(partsWithId(900001), 1);
-    EXPECT_EQ(column(db, QStringLiteral("PRAGMA journal_mode")), QStringList{"delete"});
+    EXPECT_EQ(column(db, "PRAGMA journal_mode"), Names{"delete"});
     EXPECT_EQ(folder(), kOnlyTheDatabase);
 }
 
 TEST_F(CompactionSafety, AJournalLeftByACrashIsRolledBackFirst) {
     makeSample();
-    const QStringList rows = column(db, QStringLiteral("SELECT id FROM tblpart ORDER BY id"));
+    const Names rows = column(db, "SELECT id FROM tblpart ORDER BY id");
     // A writer dies after its changes reached the file: a tiny cache spills them before commit.
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         sqlite3* raw = nullptr;
-        sqlite3_open(QFile::encodeName(db).constData(), &raw);
-        sqlite3_exec(raw, "PRAGMA cache_size=1; BEGIN; DELETE FROM tblpart; DELETE FROM tblVariant;",
+        sqlite3_open(db.c_str(), &raw);
+        sqlite3_exec(raw,
+                     "PRAGMA cache_size=1; BEGIN; DELETE FROM tblpart; DELETE FROM tblVariant;",
                      nullptr, nullptr, nullptr);
         _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
-    ASSERT_TRUE(folder().contains(QStringLiteral("ESS_part001.mdb-journal")));
+    ASSERT_TRUE(inFolder("ESS_part001.mdb-journal"));
 
     compactInPlace();
-    EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(u'|').toStdString();
+    EXPECT_TRUE(dialogs.shown.empty()) << join(dialogs.texts(), "|");
     EXPECT_EQ(folder(), kOnlyTheDatabase);
-    EXPECT_EQ(column(db, QStringLiteral("SELECT id FROM tblpart ORDER BY id")), rows);
-    EXPECT_EQ(column(db, QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+    EXPECT_EQ(column(db, "SELECT id FROM tblpart ORDER BY id"), rows);
+    EXPECT_EQ(column(db, "PRAGMA integrity_check"), Names{"ok"});
 }
 
 TEST_F(CompactionSafety, TheReplacedFileKeepsThePermissionsAndOwnerOfTheSource) {
     makeSample(50);
-    const QByteArray path = QFile::encodeName(db);
     for (const mode_t mode : {0666, 0640, 0604}) {
-        ASSERT_EQ(::chmod(path.constData(), mode), 0);
+        ASSERT_EQ(::chmod(db.c_str(), mode), 0);
         // Only a privileged process may give a file to someone else.
         const bool giveAway = ::geteuid() == 0;
         if (giveAway) {
-            ASSERT_EQ(::chown(path.constData(), 4321, 4321), 0);
+            ASSERT_EQ(::chown(db.c_str(), 4321, 4321), 0);
         }
         dialogs.shown.clear();
         compactInPlace();
-        EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(u'|').toStdString();
+        EXPECT_TRUE(dialogs.shown.empty()) << join(dialogs.texts(), "|");
         struct stat st {};
-        ASSERT_EQ(::stat(path.constData(), &st), 0);
+        ASSERT_EQ(::stat(db.c_str(), &st), 0);
         EXPECT_EQ(st.st_mode & 07777, mode);
         if (giveAway) {
             EXPECT_EQ(st.st_uid, 4321u);
@@ -223,8 +267,8 @@ TEST_F(CompactionSafety, TheReplacedFileKeepsThePermissionsAndOwnerOfTheSource) 
 
 TEST_F(CompactionSafety, ACopyThatDoesNotFitLeavesTheSourceAndNoFileOfTheCopy) {
     makeSample(3000);
-    const QByteArray before = fileHash(db);
-    ASSERT_GT(QFileInfo(db).size(), 256 * 1024);
+    const std::string before = fileHash(db);
+    ASSERT_GT(fileSize(db), 256u * 1024);
     {
         // The disk is full once the copy reaches 64 KiB: writes beyond fail with EFBIG.
         struct rlimit saved {};
@@ -239,8 +283,8 @@ TEST_F(CompactionSafety, ACopyThatDoesNotFitLeavesTheSourceAndNoFileOfTheCopy) {
     }
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::Message);
-    EXPECT_TRUE(dialogs.shown[0].text.startsWith(QStringLiteral("Не удалось записать сжатую копию")))
-        << dialogs.shown[0].text.toStdString();
+    EXPECT_EQ(dialogs.shown[0].text.rfind("Не удалось записать сжатую копию", 0), 0u)
+        << dialogs.shown[0].text;
     EXPECT_EQ(fileHash(db), before);
     EXPECT_EQ(folder(), kOnlyTheDatabase);
 }

@@ -2,94 +2,119 @@
 // table itself.
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QTemporaryDir>
+#include <algorithm>
 
 #include "partsdb/dbfixture.h"
 #include "partsdb/maintenance.h"
 #include "partsdb/removal_table.h"
-#include "partsdb/sampledb.h"
-#include "platform/error.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/jet_engine.h"
+#include "sampledb/sampledb.h"
 #include "support/recorders.h"
 
 using namespace volnor;
 using namespace volnor::partsdb;
-using volnor::test::column;
-using volnor::test::fileHash;
-using volnor::test::ids;
-using volnor::test::ShownBox;
+using namespace volnor::test;
+using volnor::sampledb::makeMacroFolder;
+using volnor::sampledb::makeSampleDatabase;
+using volnor::sampledb::SampleCounts;
 
 namespace {
 
-QStringList patternsOf(const RemovalEntry& e) {
-    QStringList out;
+using Names = std::vector<std::string>;
+
+Names patternsOf(const RemovalEntry& e) {
+    Names out;
     for (const auto& s : e.steps)
-        if (s.kind == RemovalStep::Kind::ClearSql) out << s.text;
+        if (s.kind == RemovalStep::Kind::ClearSql) out.push_back(s.text);
     return out;
 }
 
-QStringList tokensOf(const RemovalEntry& e) {
-    QStringList out;
+Names tokensOf(const RemovalEntry& e) {
+    Names out;
     for (const auto& s : e.steps)
-        if (s.kind == RemovalStep::Kind::DFile)
-            out << s.text.split(u';', Qt::SkipEmptyParts).mid(0, s.count);
+        if (s.kind == RemovalStep::Kind::DFile) {
+            const Names tokens = split(s.text, ';', true);
+            out.insert(out.end(), tokens.begin(),
+                       tokens.begin() + std::min<std::ptrdiff_t>(s.count, std::ssize(tokens)));
+        }
     return out;
 }
 
-bool containsAny(const QString& text, const QStringList& parts, Qt::CaseSensitivity cs) {
+bool containsAnyNoCase(const std::string& text, const Names& parts) {
     return std::any_of(parts.begin(), parts.end(),
-                       [&](const QString& p) { return text.contains(p, cs); });
+                       [&](const std::string& p) { return containsNoCase(text, p); });
+}
+
+bool containsAny(const std::string& text, const Names& parts) {
+    return std::any_of(parts.begin(), parts.end(),
+                       [&](const std::string& p) { return contains(text, p); });
+}
+
+bool has(const Names& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// "a|b" split at its first "|".
+std::pair<std::string, std::string> halves(const std::string& row) {
+    const std::size_t bar = row.find('|');
+    return {row.substr(0, bar), row.substr(bar + 1)};
 }
 
 class GroupRemoval : public ::testing::Test {
 protected:
-    GroupRemoval() : paths(dir.filePath(QStringLiteral("drive"))), parts(dialogs, paths) {
-        macros = paths.native(kMacroFolder.toString());
-        db = dir.filePath(QStringLiteral("data/ESS_part001.mdb"));
-        QDir().mkpath(QFileInfo(db).path());
+    GroupRemoval() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+        macros = paths.native(std::string(kMacroFolder));
+        db = dir.file("data/ESS_part001.mdb");
+        fs::create_directories(db.parent_path());
     }
 
-    void makeSample(int count, int files) {
+    void makeSample(int count, int macroFiles) {
         sample = makeSampleDatabase(db, count);
-        makeMacroFolder(macros, files);
+        makeMacroFolder(macros, macroFiles);
     }
     void connect() {
-        dialogs.nextFiles.push_back(db);
-        parts.ToolButton7Click();
+        dialogs.nextFiles.push_back(utf8Of(db));
+        parts.chooseDatabase();
         dialogs.shown.clear();
     }
     // id|typenr of every part; "" for a null type number.
-    QStringList partRows() const {
-        return column(db,
-                      QStringLiteral("SELECT id||'|'||ifnull(typenr,'') FROM tblpart ORDER BY id"));
+    Names partRows() const {
+        return column(db, "SELECT id||'|'||ifnull(typenr,'') FROM tblpart ORDER BY id");
     }
-    QStringList keptIds(const QStringList& rows, const QStringList& patterns) const {
-        QStringList out;
-        for (const QString& r : rows) {
-            const QString typenr = r.section(u'|', 1);
-            if (typenr.isEmpty() || !containsAny(typenr, patterns, Qt::CaseInsensitive))
-                out << r.section(u'|', 0, 0);
+    Names keptIds(const Names& rows, const Names& patterns) const {
+        Names out;
+        for (const std::string& r : rows) {
+            const auto [id, typenr] = halves(r);
+            if (typenr.empty() || !containsAnyNoCase(typenr, patterns)) out.push_back(id);
         }
         return out;
     }
-    QStringList distinctIds(const char* table) const {
-        return column(
-            db, QStringLiteral("SELECT DISTINCT id FROM %1 ORDER BY id").arg(QLatin1String(table)));
+    Names distinctIds(const char* table) const {
+        return column(db, std::string("SELECT DISTINCT id FROM ") + table + " ORDER BY id");
     }
-    QStringList macroFiles() const { return QDir(macros).entryList(QDir::Files, QDir::Name); }
+    // The files of the macro folder, sorted.
+    Names macroFiles() const {
+        Names out;
+        for (const std::string& name : entryNames(macros))
+            if (fs::is_regular_file(macros / pathOf(name))) out.push_back(name);
+        return out;
+    }
 
-    QTemporaryDir dir;
-    volnor::test::RecordingDialogs dialogs;
+    TempDir dir;
+    RecordingDialogs dialogs;
+    posix::JetEngine engine;
+    posix::PosixFileSearch files;
     WinPaths paths;
     PartsMaintenance parts;
-    QString macros;
-    QString db;
+    fs::path macros;
+    fs::path db;
     SampleCounts sample;
 };
 
 const RemovalEntry& entryWithMacros() {
     for (const auto& e : removalTable())
-        if (!tokensOf(e).isEmpty()) return e;
+        if (!tokensOf(e).empty()) return e;
     return removalTable().front();
 }
 
@@ -99,21 +124,21 @@ TEST_F(GroupRemoval, RemovesTheEntrysPartsAndMacroFilesThenCompactsAndReports) {
     makeSample(3000, 300);
     connect();
     const RemovalEntry& entry = entryWithMacros();
-    const QStringList kept = keptIds(partRows(), patternsOf(entry));
-    QStringList keptFiles;
-    for (const QString& f : macroFiles())
-        if (!containsAny(f, tokensOf(entry), Qt::CaseSensitive)) keptFiles << f;
-    ASSERT_LT(kept.size(), 3000);
-    const qint64 before = QFileInfo(db).size();
+    const Names kept = keptIds(partRows(), patternsOf(entry));
+    Names keptFiles;
+    for (const std::string& f : macroFiles())
+        if (!containsAny(f, tokensOf(entry))) keptFiles.push_back(f);
+    ASSERT_LT(kept.size(), 3000u);
+    const auto before = fileSize(db);
 
-    parts.N1Click(entry.key);
+    parts.removeGroup(entry.key);
 
     EXPECT_EQ(ids(db, "tblpart"), kept);
     EXPECT_EQ(distinctIds("tblVariant"), kept);
     EXPECT_EQ(distinctIds("tblFunctionTemplate"), kept);
     EXPECT_EQ(macroFiles(), keptFiles);
-    EXPECT_LT(QFileInfo(db).size(), before);
-    EXPECT_EQ(QDir(QFileInfo(db).path()).entryList(QDir::Files), QStringList{"ESS_part001.mdb"});
+    EXPECT_LT(fileSize(db), before);
+    EXPECT_EQ(entryNames(db.parent_path()), Names{"ESS_part001.mdb"});
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::Confirm);
     EXPECT_EQ(dialogs.shown[0].text, "Удаление завершено успешно!");
@@ -123,20 +148,19 @@ TEST_F(GroupRemoval, RemovesTheEntrysPartsAndMacroFilesThenCompactsAndReports) {
 TEST_F(GroupRemoval, ANodeWithoutAnEntryDeletesNothingYetCompactsAndReports) {
     makeSample(1000, 50);
     connect();
-    volnor::test::execOn(db, QStringLiteral("CREATE TABLE scratch(b); WITH RECURSIVE n(i) AS "
-                                            "(SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<300) "
-                                            "INSERT INTO scratch SELECT randomblob(500) FROM n; "
-                                            "DROP TABLE scratch;"));
-    const QStringList rows = partRows();
-    const QStringList files = macroFiles();
-    const qint64 before = QFileInfo(db).size();
+    execOn(db,
+           "CREATE TABLE scratch(b); WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n "
+           "WHERE i<300) INSERT INTO scratch SELECT randomblob(500) FROM n; DROP TABLE scratch;");
+    const Names rows = partRows();
+    const Names files = macroFiles();
+    const auto before = fileSize(db);
 
-    parts.N1Click(QStringLiteral("Узел без записи в таблице"));
+    parts.removeGroup("Узел без записи в таблице");
 
     EXPECT_EQ(partRows(), rows);
     EXPECT_EQ(macroFiles(), files);
-    EXPECT_LT(QFileInfo(db).size(), before);
-    EXPECT_EQ(dialogs.texts(), QStringList{"Удаление завершено успешно!"});
+    EXPECT_LT(fileSize(db), before);
+    EXPECT_EQ(dialogs.texts(), Names{"Удаление завершено успешно!"});
 }
 
 TEST_F(GroupRemoval, ASubGroupAndThenItsGroupLeaveNothingOfTheGroup) {
@@ -145,10 +169,10 @@ TEST_F(GroupRemoval, ASubGroupAndThenItsGroupLeaveNothingOfTheGroup) {
     const RemovalEntry* group = nullptr;
     for (size_t g = 0; g < table.size() && !group; ++g)
         for (size_t s = 0; s < g && !group; ++s) {
-            const QStringList own = patternsOf(table[g]);
-            const QStringList inner = patternsOf(table[s]);
+            const Names own = patternsOf(table[g]);
+            const Names inner = patternsOf(table[s]);
             if (std::all_of(inner.begin(), inner.end(),
-                            [&](const QString& p) { return own.contains(p); }) &&
+                            [&](const std::string& p) { return has(own, p); }) &&
                 inner.size() < own.size()) {
                 sub = &table[s];
                 group = &table[g];
@@ -157,29 +181,41 @@ TEST_F(GroupRemoval, ASubGroupAndThenItsGroupLeaveNothingOfTheGroup) {
     if (!group) GTEST_SKIP() << "the removal table has no group above another entry";
     makeSample(3000, 100);
     connect();
-    const QStringList rows = partRows();
+    const Names rows = partRows();
 
-    parts.N1Click(sub->key);
+    parts.removeGroup(sub->key);
     EXPECT_EQ(ids(db, "tblpart"), keptIds(rows, patternsOf(*sub)));
-    parts.N1Click(group->key);
+    parts.removeGroup(group->key);
     EXPECT_EQ(ids(db, "tblpart"), keptIds(rows, patternsOf(*group)));
     EXPECT_EQ(distinctIds("tblVariant"), keptIds(rows, patternsOf(*group)));
-    EXPECT_EQ(dialogs.texts().size(), 2);
+    EXPECT_EQ(dialogs.texts().size(), 2u);
+}
+
+TEST_F(GroupRemoval, WithoutACurrentNodeNothingIsRemovedNorCompacted) {
+    makeSample(300, 20);
+    connect();
+    const std::string before = fileHash(db);
+    const Names files = macroFiles();
+    parts.removeGroup(std::nullopt);
+    EXPECT_EQ(fileHash(db), before);
+    EXPECT_EQ(macroFiles(), files);
+    EXPECT_TRUE(dialogs.shown.empty());
+    EXPECT_TRUE(parts.ADOConnection1().connected());
 }
 
 TEST_F(GroupRemoval, AFailingStatementEndsTheCommandBeforeCompactionAndReport) {
     makeSample(500, 20);
     connect();
-    volnor::test::execOn(db,
-                         QStringLiteral("CREATE TRIGGER no_delete BEFORE DELETE ON tblpart BEGIN "
-                                        "SELECT RAISE(ABORT, 'parts are protected'); END;"));
-    const QByteArray before = fileHash(db);
-    const QStringList files = macroFiles();
+    execOn(db,
+           "CREATE TRIGGER no_delete BEFORE DELETE ON tblpart BEGIN SELECT RAISE(ABORT, 'parts "
+           "are protected'); END;");
+    const std::string before = fileHash(db);
+    const Names files = macroFiles();
     try {
-        parts.N1Click(removalTable().front().key);
+        parts.removeGroup(removalTable().front().key);
         FAIL() << "no error";
     } catch (const Error& e) {
-        EXPECT_TRUE(e.text().contains(QStringLiteral("parts are protected"))) << e.what();
+        EXPECT_TRUE(contains(e.text(), "parts are protected")) << e.what();
     }
     EXPECT_EQ(fileHash(db), before);  // the triple rolled back, and no compaction ran
     EXPECT_EQ(macroFiles(), files);
@@ -188,22 +224,19 @@ TEST_F(GroupRemoval, AFailingStatementEndsTheCommandBeforeCompactionAndReport) {
 
 TEST_F(GroupRemoval, BeforeAnyDatabaseIsChosenTheCommandsFailOnThePlaceholder) {
     makeMacroFolder(macros, 20);
-    const QStringList files = macroFiles();
-    const QString start = QDir::currentPath();
-    QDir::setCurrent(dir.path());
+    const Names files = macroFiles();
+    const CurrentDir inside(dir.path());
     struct Case {
         const char* name;
         std::function<void()> run;
         std::vector<ShownBox::Kind> boxes;
     };
     const Case cases[] = {
-        {"entry", [&] { parts.N1Click(removalTable().front().key); }, {}},
+        {"entry", [&] { parts.removeGroup(removalTable().front().key); }, {}},
         // The compaction of the placeholder fails and says so; reopening then fails.
-        {"no entry",
-         [&] { parts.N1Click(QStringLiteral("Узел без записи")); },
-         {ShownBox::Kind::Message}},
-        {"all", [&] { parts.ToolButton4Click(); }, {}},
-        {"clearsql", [&] { parts.clearsql(QStringLiteral("AB")); }, {}},
+        {"no entry", [&] { parts.removeGroup("Узел без записи"); }, {ShownBox::Kind::Message}},
+        {"all", [&] { parts.removeAllMakerParts(); }, {}},
+        {"clearsql", [&] { parts.clearsql("AB"); }, {}},
     };
     for (const auto& c : cases) {
         dialogs.shown.clear();
@@ -211,7 +244,7 @@ TEST_F(GroupRemoval, BeforeAnyDatabaseIsChosenTheCommandsFailOnThePlaceholder) {
             c.run();
             ADD_FAILURE() << c.name << ": no error";
         } catch (const Error& e) {
-            EXPECT_TRUE(e.text().contains(QStringLiteral("mybase"))) << c.name << ": " << e.what();
+            EXPECT_TRUE(contains(e.text(), "mybase")) << c.name << ": " << e.what();
         }
         std::vector<ShownBox::Kind> kinds;
         for (const auto& b : dialogs.shown) kinds.push_back(b.kind);
@@ -219,34 +252,30 @@ TEST_F(GroupRemoval, BeforeAnyDatabaseIsChosenTheCommandsFailOnThePlaceholder) {
         EXPECT_EQ(macroFiles(), files) << c.name;
         EXPECT_FALSE(parts.ADOConnection1().connected());
     }
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{});
-    QDir::setCurrent(start);
+    EXPECT_EQ(entryNames(dir.path()), (Names{"data", "drive"}));  // no file left behind
 }
 
 TEST_F(GroupRemoval, RemovalOfAllTakesEveryMakerPartAndEveryMacroFileButNotCompaction) {
     makeSample(2000, 100);
-    QFile::rename(macros + QStringLiteral("readme.txt"), macros + QStringLiteral("no token.ema"));
-    test::writeFile(macros + QStringLiteral("notes.txt"));
+    fs::rename(macros / "readme.txt", macros / "no token.ema");
+    writeFile(macros / "notes.txt", "x");
     connect();
-    const qint64 size = QFileInfo(db).size();
+    const auto size = fileSize(db);
 
     for (int run = 0; run < 2; ++run) {
         dialogs.shown.clear();
-        parts.ToolButton4Click();
-        const QStringList makers =
-            column(db, QStringLiteral("SELECT DISTINCT manufacturer FROM tblpart"));
-        for (const QString& m : makers)
-            EXPECT_NE(m.compare(QStringLiteral("ВОЛНОР"), Qt::CaseInsensitive), 0)
-                << m.toStdString();
-        EXPECT_TRUE(makers.contains(QStringLiteral("VOLNOR")));
-        EXPECT_EQ(column(db, QStringLiteral("SELECT count(*) FROM tblpart")).value(0).toInt(),
-                  sample.latinParts + sample.otherParts);
+        parts.removeAllMakerParts();
+        const Names makers = column(db, "SELECT DISTINCT manufacturer FROM tblpart");
+        for (const std::string& m : makers) EXPECT_FALSE(equalsNoCase(m, "ВОЛНОР")) << m;
+        EXPECT_TRUE(has(makers, "VOLNOR"));
+        EXPECT_EQ(column(db, "SELECT count(*) FROM tblpart").at(0),
+                  std::to_string(sample.latinParts + sample.otherParts));
         EXPECT_EQ(distinctIds("tblVariant"), ids(db, "tblpart"));
         EXPECT_EQ(distinctIds("tblFunctionTemplate"), ids(db, "tblpart"));
-        EXPECT_EQ(macroFiles(), QStringList{"notes.txt"});
-        EXPECT_EQ(dialogs.texts(), QStringList{"Удаление завершено успешно!"});
+        EXPECT_EQ(macroFiles(), Names{"notes.txt"});
+        EXPECT_EQ(dialogs.texts(), Names{"Удаление завершено успешно!"});
         EXPECT_TRUE(parts.ADOConnection1().connected());
-        EXPECT_EQ(QFileInfo(db).size(), size);
+        EXPECT_EQ(fileSize(db), size);
     }
     EXPECT_EQ(parts.ADOQuery1().sqlText(),
               "DELETE * from tblpart  where [tblpart].[manufacturer]=:k1");
@@ -254,41 +283,48 @@ TEST_F(GroupRemoval, RemovalOfAllTakesEveryMakerPartAndEveryMacroFileButNotCompa
 
 TEST_F(GroupRemoval, RemovalOfAllThatFailsMidwayChangesNothing) {
     makeSample(300, 10);
-    volnor::test::execOn(db, QStringLiteral("DROP TABLE tblVariant"));
+    execOn(db, "DROP TABLE tblVariant");
     connect();
-    const QByteArray before = fileHash(db);
-    EXPECT_THROW(parts.ToolButton4Click(), Error);
+    const std::string before = fileHash(db);
+    EXPECT_THROW(parts.removeAllMakerParts(), Error);
     EXPECT_EQ(fileHash(db), before);
-    EXPECT_FALSE(macroFiles().isEmpty());
+    EXPECT_FALSE(macroFiles().empty());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
 TEST(SampleDb, MakerPartsMatchThePatternsAndOthersNever) {
-    QTemporaryDir dir;
-    const QString db = dir.filePath(QStringLiteral("s.mdb"));
+    TempDir dir;
+    const fs::path db = dir.file("s.mdb");
     const SampleCounts c = makeSampleDatabase(db, 1000);
     EXPECT_EQ(c.makerParts + c.latinParts + c.otherParts, 1000);
     EXPECT_GT(c.nullTypenr, 0);
     EXPECT_GT(c.latinParts, 0);
-    QStringList patterns;
-    for (const auto& e : removalTable()) patterns << patternsOf(e);
-    const QStringList rows =
-        column(db, QStringLiteral("SELECT manufacturer||'|'||ifnull(typenr,'') FROM tblpart"));
+    Names patterns;
+    for (const auto& e : removalTable())
+        for (const std::string& p : patternsOf(e)) patterns.push_back(p);
+    const Names rows = column(db, "SELECT manufacturer||'|'||ifnull(typenr,'') FROM tblpart");
     int matching = 0;
-    for (const QString& r : rows) {
-        const QString maker = r.section(u'|', 0, 0), typenr = r.section(u'|', 1);
-        const bool isMaker = maker.compare(QStringLiteral("ВОЛНОР"), Qt::CaseInsensitive) == 0;
-        if (typenr.isEmpty()) continue;
-        EXPECT_EQ(containsAny(typenr, patterns, Qt::CaseInsensitive), isMaker) << r.toStdString();
+    for (const std::string& r : rows) {
+        const auto [maker, typenr] = halves(r);
+        const bool isMaker = equalsNoCase(maker, "ВОЛНОР");
+        if (typenr.empty()) continue;
+        EXPECT_EQ(containsAnyNoCase(typenr, patterns), isMaker) << r;
         matching += isMaker;
     }
     EXPECT_EQ(matching, c.makerParts - c.nullTypenr);
-    EXPECT_EQ(column(db, QStringLiteral("SELECT count(*) FROM tblVariant")).value(0).toInt(),
-              c.variants);
+    EXPECT_EQ(column(db, "SELECT count(*) FROM tblVariant").at(0), std::to_string(c.variants));
     EXPECT_THROW(makeSampleDatabase(db, 1), Error);
 
-    const QStringList names = makeMacroFolder(dir.filePath(QStringLiteral("m")), 40);
-    EXPECT_EQ(QDir(dir.filePath(QStringLiteral("m"))).entryList(QDir::Files).size(), names.size());
-    EXPECT_TRUE(std::any_of(names.begin(), names.end(),
-                            [](const QString& n) { return n.endsWith(QStringLiteral(".EMA")); }));
+    const Names names = makeMacroFolder(dir.file("m"), 40);
+    EXPECT_EQ(entryNames(dir.file("m")).size(), names.size());
+    EXPECT_TRUE(std::any_of(names.begin(), names.end(), [](const std::string& n) {
+        return n.size() > 4 && n.compare(n.size() - 4, 4, ".EMA") == 0;
+    }));
+
+    // A password given to the sample is the one the engine asks for.
+    const fs::path locked = dir.file("pw.mdb");
+    makeSampleDatabase(locked, 10, "pw");
+    const auto connection = posix::JetEngine().connection();
+    EXPECT_THROW(connection->open(conn(locked)), Error);
+    EXPECT_NO_THROW(connection->open(conn(locked, "pw")));
 }

@@ -1,30 +1,31 @@
 // A group removal with its compaction, killed with SIGKILL at many moments in a process of its
 // own: after every kill the database under the user's name is whole, holds exactly the patterns
 // whose transactions landed, and the next compaction alone succeeds.
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <QDir>
-#include <QElapsedTimer>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <cstdio>
 #include <map>
+#include <regex>
+#include <thread>
 
 #include "partsdb/dbfixture.h"
 #include "partsdb/maintenance.h"
 #include "partsdb/removal_table.h"
-#include "partsdb/sampledb.h"
-#include "platform/error.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/jet_engine.h"
+#include "sampledb/sampledb.h"
 #include "support/recorders.h"
 
 using namespace volnor;
 using namespace volnor::partsdb;
-using volnor::test::column;
+using namespace volnor::test;
+using Clock = std::chrono::steady_clock;
 
 namespace {
 
@@ -33,7 +34,7 @@ constexpr int kParts = 20000;
 // moments the longer removal would cover only thinly.
 constexpr int kRemovalKills = 12;
 constexpr int kCompactionKills = 6;
-constexpr qint64 kBudgetMs = 60'000;  // the tries stop early rather than run longer
+constexpr auto kBudget = std::chrono::seconds(60);  // the tries stop early rather than run longer
 
 const RemovalEntry& largestEntry() {
     const RemovalEntry* best = &removalTable().front();
@@ -46,86 +47,93 @@ const RemovalEntry& largestEntry() {
     return *best;
 }
 
-std::vector<int> intColumn(const QString& path, const QString& sql) {
+std::vector<int> intColumn(const fs::path& path, const std::string& sql) {
     std::vector<int> out;
-    for (const QString& v : column(path, sql)) out.push_back(v.toInt());
+    for (const std::string& v : column(path, sql)) out.push_back(std::stoi(v));
     return out;
 }
 
+// The program's commands in a process: the real engine and file search.
+struct Program {
+    explicit Program(const WinPaths& paths) : parts(dialogs, engine, files, paths) {}
+    RecordingDialogs dialogs;
+    posix::JetEngine engine;
+    posix::PosixFileSearch files;
+    PartsMaintenance parts;
+};
+
 class KillDuringRemoval : public ::testing::Test {
 protected:
-    KillDuringRemoval() : paths(dir.filePath(QStringLiteral("drive"))) {
-        pristine = dir.filePath(QStringLiteral("pristine.mdb"));
-        data = dir.filePath(QStringLiteral("data"));
-        db = data + QStringLiteral("/ESS_part001.mdb");
-        makeSampleDatabase(pristine, kParts);
+    KillDuringRemoval() : paths(dir.file("drive")) {
+        pristine = dir.file("pristine.mdb");
+        data = dir.file("data");
+        db = data / "ESS_part001.mdb";
+        sampledb::makeSampleDatabase(pristine, kParts);
         // For every part, the first pattern of the entry that removes it (patterns.size(): none).
-        QStringList patterns;
+        std::vector<std::string> patterns;
         for (const auto& s : largestEntry().steps)
-            if (s.kind == RemovalStep::Kind::ClearSql) patterns << s.text;
+            if (s.kind == RemovalStep::Kind::ClearSql) patterns.push_back(s.text);
         stages = int(patterns.size());
-        for (const QString& row :
-             column(pristine, QStringLiteral("SELECT id||'|'||ifnull(typenr,'') FROM tblpart"))) {
-            const QString typenr = row.section(u'|', 1);
+        for (const std::string& row :
+             column(pristine, "SELECT id||'|'||ifnull(typenr,'') FROM tblpart")) {
+            const std::size_t bar = row.find('|');
+            const std::string typenr = row.substr(bar + 1);
             int first = stages;
-            for (int k = 0; k < stages && !typenr.isEmpty(); ++k)
-                if (typenr.contains(patterns[k], Qt::CaseInsensitive)) {
+            for (int k = 0; k < stages && !typenr.empty(); ++k)
+                if (containsNoCase(typenr, patterns[std::size_t(k)])) {
                     first = k;
                     break;
                 }
-            firstPattern[row.section(u'|', 0, 0).toInt()] = first;
+            firstPattern[std::stoi(row.substr(0, bar))] = first;
         }
         pristineIds = {idsOf(pristine, "tblpart"), idsOf(pristine, "tblVariant"),
                        idsOf(pristine, "tblFunctionTemplate")};
     }
 
-    void restore(const QString& from) {
-        QDir(data).removeRecursively();
-        QDir().mkpath(data);
-        ASSERT_TRUE(QFile::copy(from, db));
+    void restore(const fs::path& from) {
+        fs::remove_all(data);
+        fs::create_directories(data);
+        fs::copy_file(from, db);
     }
 
     // In a child process: the group removal as the window runs it, or the compaction alone.
     pid_t start(bool removal) {
         const pid_t child = fork();
         if (child == 0) {
-            volnor::test::RecordingDialogs dialogs;
-            PartsMaintenance parts(dialogs, paths);
-            QStringList expected;
+            Program program(paths);
+            std::vector<std::string> expected;
             try {
                 if (removal) {
-                    dialogs.nextFiles.push_back(db);
-                    parts.ToolButton7Click();
-                    parts.N1Click(largestEntry().key);
-                    expected = QStringList{kConnectedText.toString(), kRemovedText.toString()};
+                    program.dialogs.nextFiles.push_back(utf8Of(db));
+                    program.parts.chooseDatabase();
+                    program.parts.removeGroup(largestEntry().key);
+                    expected = {std::string(kConnectedText), std::string(kRemovedText)};
                 } else {
-                    parts.CompactDatabase_JRO(db, QString(), QString());
+                    program.parts.CompactDatabase_JRO(utf8Of(db), {}, {});
                 }
             } catch (const Error& e) {
                 std::fprintf(stderr, "%s\n", e.what());
                 _exit(2);
             }
-            if (dialogs.texts() == expected) _exit(0);
-            std::fprintf(stderr, "%s\n", dialogs.texts().join(u'|').toUtf8().constData());
+            if (program.dialogs.texts() == expected) _exit(0);
+            std::fprintf(stderr, "%s\n", join(program.dialogs.texts(), "|").c_str());
             _exit(3);
         }
         return child;
     }
 
     // Runs a child to its end; returns how long it took.
-    qint64 runToEnd(bool removal) {
-        QElapsedTimer timer;
-        timer.start();
+    Clock::duration runToEnd(bool removal) {
+        const auto begin = Clock::now();
         const pid_t child = start(removal);
         int status = 0;
         waitpid(child, &status, 0);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        return std::max<qint64>(timer.elapsed(), 20);
+        return std::max<Clock::duration>(Clock::now() - begin, std::chrono::milliseconds(20));
     }
 
-    static std::vector<int> idsOf(const QString& path, const char* table) {
-        return intColumn(path, QStringLiteral("SELECT DISTINCT id FROM %1 ORDER BY id")
-                                   .arg(QLatin1String(table)));
+    static std::vector<int> idsOf(const fs::path& path, const char* table) {
+        return intColumn(path, std::string("SELECT DISTINCT id FROM ") + table + " ORDER BY id");
     }
 
     // The ids of `all` that the first `landed` patterns leave (ids without a part stay).
@@ -143,24 +151,25 @@ protected:
         const auto partIds = idsOf(db, "tblpart");
         for (int landed = 0; landed <= stages; ++landed) {
             if (expectedIds(pristineIds[0], landed) != partIds) continue;
-            const bool rest = expectedIds(pristineIds[1], landed) == idsOf(db, "tblVariant") &&
-                              expectedIds(pristineIds[2], landed) == idsOf(db, "tblFunctionTemplate");
+            const bool rest =
+                expectedIds(pristineIds[1], landed) == idsOf(db, "tblVariant") &&
+                expectedIds(pristineIds[2], landed) == idsOf(db, "tblFunctionTemplate");
             return rest ? landed : -1;
         }
         return -1;
     }
 
     // Files beside the database that are neither it nor its own journal.
-    QStringList leftovers() const {
-        QStringList out = QDir(data).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-        out.removeAll(QStringLiteral("ESS_part001.mdb"));
-        out.removeAll(QStringLiteral("ESS_part001.mdb-journal"));
+    std::vector<std::string> leftovers() const {
+        std::vector<std::string> out;
+        for (const std::string& name : entryNames(data))
+            if (name != "ESS_part001.mdb" && name != "ESS_part001.mdb-journal") out.push_back(name);
         return out;
     }
 
-    QTemporaryDir dir;
+    TempDir dir;
     WinPaths paths;
-    QString pristine, data, db;
+    fs::path pristine, data, db;
     std::map<int, int> firstPattern;
     std::array<std::vector<int>, 3> pristineIds;  // tblpart, tblVariant, tblFunctionTemplate
     int stages = 0;
@@ -169,35 +178,37 @@ protected:
 }  // namespace
 
 TEST_F(KillDuringRemoval, EveryKillLeavesAWholeDatabaseThatTheNextCompactionTakes) {
+    using std::chrono::duration_cast;
+    using std::chrono::microseconds;
+    using std::chrono::milliseconds;
     // Runs to the end give the spans over which the kills are spread.
     restore(pristine);
-    const qint64 removalSpan = runToEnd(true);
+    const auto removalSpan = runToEnd(true);
     ASSERT_EQ(landedPatterns(), stages);
     // The compaction alone starts from a database that the whole removal left.
-    const QString removed = dir.filePath(QStringLiteral("removed.mdb"));
-    ASSERT_TRUE(QFile::copy(db, removed));
-    const qint64 compactionSpan = runToEnd(false);
+    const fs::path removed = dir.file("removed.mdb");
+    fs::copy_file(db, removed);
+    const auto compactionSpan = runToEnd(false);
 
-    static const QRegularExpression copyName(QStringLiteral("^mdb\\w{6}\\.tmp(-journal)?$"));
-    QElapsedTimer budget;
-    budget.start();
+    static const std::regex copyName("^mdb\\w{6}\\.tmp(-journal)?$");
+    static const std::regex tempFile("\\.tmp$");
+    const auto budgetStart = Clock::now();
     int kills = 0, finished = 0;
     std::map<int, int> byLanded;  // how many tries left each count of landed patterns
-    for (int i = 0; i < kRemovalKills + kCompactionKills && budget.elapsed() < kBudgetMs; ++i) {
+    for (int i = 0; i < kRemovalKills + kCompactionKills && Clock::now() - budgetStart < kBudget;
+         ++i) {
         const bool removal = i < kRemovalKills;
         const int slot = removal ? i : i - kRemovalKills;
         const int tries = removal ? kRemovalKills : kCompactionKills;
         // Moments spread over the whole run and a little past it.
-        const qint64 delayUs = (removal ? removalSpan : compactionSpan) * 1100 * (2 * slot + 1) /
-                               (2 * tries);
-        SCOPED_TRACE(QStringLiteral("%1 killed after %2 ms")
-                         .arg(removal ? "removal" : "compaction")
-                         .arg(delayUs / 1000)
-                         .toStdString());
+        const auto delay = duration_cast<microseconds>(removal ? removalSpan : compactionSpan) *
+                           11 * (2 * slot + 1) / (10 * 2 * tries);
+        SCOPED_TRACE(std::string(removal ? "removal" : "compaction") + " killed after " +
+                     std::to_string(duration_cast<milliseconds>(delay).count()) + " ms");
         restore(removal ? pristine : removed);
         const pid_t child = start(removal);
         ASSERT_GT(child, 0);
-        QThread::usleep(static_cast<unsigned long>(delayUs));
+        std::this_thread::sleep_for(delay);
         kill(child, SIGKILL);
         int status = 0;
         waitpid(child, &status, 0);
@@ -209,36 +220,39 @@ TEST_F(KillDuringRemoval, EveryKillLeavesAWholeDatabaseThatTheNextCompactionTake
         }
 
         // At most one temporary copy (with its journal) is left beside the database.
-        const QStringList left = leftovers();
-        for (const QString& f : left) EXPECT_TRUE(copyName.match(f).hasMatch()) << f.toStdString();
-        EXPECT_LE(left.filter(QRegularExpression(QStringLiteral("\\.tmp$"))).size(), 1);
+        const std::vector<std::string> left = leftovers();
+        for (const std::string& f : left) EXPECT_TRUE(std::regex_match(f, copyName)) << f;
+        EXPECT_LE(
+            std::count_if(left.begin(), left.end(),
+                          [](const std::string& f) { return std::regex_search(f, tempFile); }),
+            1);
 
         // The next compaction alone succeeds, ignoring that copy.
-        volnor::test::RecordingDialogs dialogs;
-        PartsMaintenance parts(dialogs, paths);
-        parts.CompactDatabase_JRO(db, QString(), QString());
-        EXPECT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(u'|').toStdString();
+        Program program(paths);
+        program.parts.CompactDatabase_JRO(utf8Of(db), {}, {});
+        EXPECT_TRUE(program.dialogs.shown.empty()) << join(program.dialogs.texts(), "|");
         EXPECT_EQ(leftovers(), left);
-        EXPECT_FALSE(QFileInfo::exists(db + QStringLiteral("-journal")));
+        EXPECT_FALSE(fs::exists(fs::path(db.native() + "-journal")));
 
         // The file under the user's name opens with its password and is whole.
-        QString connection = connectionTemplate();
-        connection.replace(QStringLiteral("mybase"), db);
-        parts.ADOConnection1().setConnectionString(connection);
-        EXPECT_NO_THROW(parts.ADOConnection1().setConnected(true));
-        parts.ADOConnection1().setConnected(false);
-        EXPECT_EQ(column(db, QStringLiteral("PRAGMA integrity_check")), QStringList{"ok"});
+        program.parts.ADOConnection1().setConnectionString(
+            replaceAll(connectionTemplate(), "mybase", utf8Of(db)));
+        EXPECT_NO_THROW(program.parts.ADOConnection1().setConnected(true));
+        program.parts.ADOConnection1().setConnected(false);
+        EXPECT_EQ(column(db, "PRAGMA integrity_check"), std::vector<std::string>{"ok"});
         const int landed = landedPatterns();
         EXPECT_GE(landed, 0) << "the rows match no sequence of landed patterns";
         ++byLanded[landed];
     }
-    QStringList spread;
+    std::vector<std::string> spread;
     for (const auto& [landed, count] : byLanded)
-        spread << QStringLiteral("%1:%2").arg(landed).arg(count);
-    std::printf("removal %lld ms, compaction %lld ms; %d kills survived, %d runs ended before "
-                "their kill; landed patterns (of %d) per try: %s\n",
-                static_cast<long long>(removalSpan), static_cast<long long>(compactionSpan), kills,
-                finished, stages, spread.join(u' ').toUtf8().constData());
+        spread.push_back(std::to_string(landed) + ":" + std::to_string(count));
+    std::printf(
+        "removal %lld ms, compaction %lld ms; %d kills survived, %d runs ended before "
+        "their kill; landed patterns (of %d) per try: %s\n",
+        static_cast<long long>(duration_cast<milliseconds>(removalSpan).count()),
+        static_cast<long long>(duration_cast<milliseconds>(compactionSpan).count()), kills,
+        finished, stages, join(spread, " ").c_str());
     RecordProperty("kills", kills);
     EXPECT_GT(kills, 0);
 }

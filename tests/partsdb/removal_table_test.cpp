@@ -3,45 +3,67 @@
 
 #include <gtest/gtest.h>
 
-#include <QHash>
-#include <QRegularExpression>
-#include <QSet>
 #include <algorithm>
+#include <set>
 
 #include "catalogue/tree_walk.h"
+#include "partsdb/dbfixture.h"
 
 using volnor::partsdb::RemovalEntry;
 using volnor::partsdb::RemovalStep;
 using volnor::partsdb::removalTable;
+using volnor::test::containsNoCase;
 using volnor::treewalk::Placed;
 using Kind = RemovalStep::Kind;
+using Names = std::vector<std::string>;
 
 namespace {
 
-QStringList patterns(const RemovalEntry& e) {
-    QStringList out;
+Names patterns(const RemovalEntry& e) {
+    Names out;
     for (const RemovalStep& s : e.steps)
-        if (s.kind == Kind::ClearSql) out << s.text;
+        if (s.kind == Kind::ClearSql) out.push_back(s.text);
     return out;
 }
 
 // The tokens a dfile step reads: each is followed by ";".
-QStringList tokens(const RemovalStep& s) {
-    QStringList out = s.text.split(u';');
-    out.removeLast();  // what follows the last ";"
+Names tokens(const RemovalStep& s) {
+    Names out = volnor::split(s.text, ';');
+    out.pop_back();  // what follows the last ";"
     return out;
 }
 
-QStringList tokens(const RemovalEntry& e) {
-    QStringList out;
+Names tokens(const RemovalEntry& e) {
+    Names out;
     for (const RemovalStep& s : e.steps)
-        if (s.kind == Kind::DFile) out << tokens(s);
+        if (s.kind == Kind::DFile) {
+            const Names own = tokens(s);
+            out.insert(out.end(), own.begin(), own.end());
+        }
     return out;
 }
 
 int count(const RemovalEntry& e, Kind kind) {
     return int(std::count_if(e.steps.begin(), e.steps.end(),
                              [&](const RemovalStep& s) { return s.kind == kind; }));
+}
+
+bool has(const Names& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Whether every character of the text is an ASCII letter or digit, a Cyrillic letter
+// (U+0400 to U+04FF) or one of `others`.
+bool madeOf(const std::string& text, std::u16string_view others) {
+    const std::u16string units = volnor::toUtf16(text);
+    return std::all_of(units.begin(), units.end(), [&](char16_t c) {
+        return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9') ||
+               (c >= 0x400 && c <= 0x4FF) || others.find(c) != std::u16string_view::npos;
+    });
 }
 
 bool sameSteps(const std::vector<RemovalStep>& a, const std::vector<RemovalStep>& b) {
@@ -53,11 +75,14 @@ bool sameSteps(const std::vector<RemovalStep>& a, const std::vector<RemovalStep>
 
 // The table with each entry's node.
 struct Keyed {
-    QHash<QString, Placed> nodes = volnor::treewalk::byText();
+    std::map<std::string, Placed> nodes = volnor::treewalk::byText();
     std::vector<Placed> placed;  // in table order
 
     Keyed() {
-        for (const RemovalEntry& e : removalTable()) placed.push_back(nodes.value(e.key));
+        for (const RemovalEntry& e : removalTable()) {
+            const auto it = nodes.find(e.key);
+            placed.push_back(it == nodes.end() ? Placed{} : it->second);
+        }
     }
     bool below(size_t sub, size_t group) const {
         return placed[sub].node && placed[sub].isBelow(placed[group].node);
@@ -75,18 +100,18 @@ TEST(RemovalTable, KeysAreTheTextsOfAllGroupsAndSomeLeaves) {
     const Keyed k;
     const auto& table = removalTable();
     ASSERT_EQ(table.size(), 27u);
-    QSet<QString> keys;
+    std::set<std::string> keys;
     int leavesByLevel[5]{};
     for (size_t i = 0; i < table.size(); ++i) {
-        SCOPED_TRACE(table[i].key.toStdString());
+        SCOPED_TRACE(table[i].key);
         ASSERT_NE(k.placed[i].node, nullptr);  // exactly a node's text
-        EXPECT_FALSE(keys.contains(table[i].key));
+        EXPECT_FALSE(keys.count(table[i].key));
         keys.insert(table[i].key);
         if (k.placed[i].isLeaf()) ++leavesByLevel[k.placed[i].level];
     }
     for (const Placed& p : volnor::treewalk::walk()) {
         if (!p.isLeaf() || p.level == 1) {
-            EXPECT_TRUE(keys.contains(p.node->text)) << p.node->text.toStdString();
+            EXPECT_TRUE(keys.count(p.node->text)) << p.node->text;
         }
     }
     EXPECT_EQ(leavesByLevel[1], 3);
@@ -98,43 +123,40 @@ TEST(RemovalTable, EntriesBeneathAGroupStandBeforeIt) {
     const Keyed k;
     for (size_t i = 0; i < k.placed.size(); ++i)
         for (size_t j = i + 1; j < k.placed.size(); ++j)
-            EXPECT_FALSE(k.below(j, i)) << removalTable()[j].key.toStdString() << " after "
-                                        << removalTable()[i].key.toStdString();
+            EXPECT_FALSE(k.below(j, i))
+                << removalTable()[j].key << " after " << removalTable()[i].key;
 }
 
 TEST(RemovalTable, PatternsAreLiteralTypeNumberFragments) {
     // Latin or Cyrillic letters, digits, blanks and hyphens: nothing that ends the SQL string
     // literal and nothing that LIKE reads as a wildcard.
-    static const QRegularExpression form(
-        QStringLiteral("^[A-Za-z\\x{0400}-\\x{04FF}0-9 -]{2,14}$"));
     int steps = 0;
-    QSet<QString> distinct;
+    std::set<std::string> distinct;
     for (const RemovalEntry& e : removalTable())
-        for (const QString& p : patterns(e)) {
+        for (const std::string& p : patterns(e)) {
             ++steps;
             distinct.insert(p);
-            EXPECT_TRUE(form.match(p).hasMatch()) << p.toStdString();
-            for (const QChar c : {u'\'', u'%', u'_', u'['})
-                EXPECT_FALSE(p.contains(c)) << p.toStdString();
+            const std::size_t length = volnor::utf16Length(p);
+            EXPECT_TRUE(madeOf(p, u" -") && length >= 2 && length <= 14) << p;
+            for (const char c : {'\'', '%', '_', '['}) EXPECT_FALSE(contains(p, {c})) << p;
         }
     EXPECT_EQ(steps, 200);
-    EXPECT_EQ(distinct.size(), 107);
+    EXPECT_EQ(distinct.size(), 107u);
 }
 
 TEST(RemovalTable, MacroStepsCountTheirTokens) {
-    static const QRegularExpression form(QStringLiteral("^[A-Za-z\\x{0400}-\\x{04FF}0-9 _()-]+$"));
     int steps = 0, least = 100, most = 0;
     for (const RemovalEntry& e : removalTable())
         for (const RemovalStep& s : e.steps) {
             if (s.kind != Kind::DFile) continue;
-            SCOPED_TRACE(s.text.toStdString());
+            SCOPED_TRACE(s.text);
             ++steps;
             least = std::min(least, s.count);
             most = std::max(most, s.count);
-            EXPECT_TRUE(s.text.endsWith(u';'));
-            EXPECT_EQ(s.count, tokens(s).size());
-            for (const QString& t : tokens(s))
-                EXPECT_TRUE(form.match(t).hasMatch()) << t.toStdString();
+            EXPECT_EQ(s.text.back(), ';');
+            EXPECT_EQ(size_t(s.count), tokens(s).size());
+            for (const std::string& t : tokens(s))
+                EXPECT_TRUE(!t.empty() && madeOf(t, u" _()-")) << t;
         }
     EXPECT_EQ(steps, 33);
     EXPECT_EQ(least, 1);
@@ -144,7 +166,7 @@ TEST(RemovalTable, MacroStepsCountTheirTokens) {
 TEST(RemovalTable, StepsComeInRunsOfPatternsClosedByTheirMacroStep) {
     int endingInMacros = 0, patternsOnly = 0;
     for (const RemovalEntry& e : removalTable()) {
-        SCOPED_TRACE(e.key.toStdString());
+        SCOPED_TRACE(e.key);
         ASSERT_FALSE(e.steps.empty());
         EXPECT_EQ(e.steps.front().kind, Kind::ClearSql);
         EXPECT_GE(count(e, Kind::ClearSql), 1);
@@ -169,15 +191,14 @@ TEST(RemovalTable, AGroupCoversEveryPatternAndMacroFileBeneathIt) {
     for (size_t g = 0; g < table.size(); ++g)
         for (size_t s = 0; s < table.size(); ++s) {
             if (!k.below(s, g)) continue;
-            SCOPED_TRACE(table[s].key.toStdString() + " beneath " + table[g].key.toStdString());
-            const QStringList own = patterns(table[g]);
-            for (const QString& p : patterns(table[s]))
-                EXPECT_TRUE(own.contains(p)) << p.toStdString();
-            const QStringList groupTokens = tokens(table[g]);
-            for (const QString& t : tokens(table[s]))
+            SCOPED_TRACE(table[s].key + " beneath " + table[g].key);
+            const Names own = patterns(table[g]);
+            for (const std::string& p : patterns(table[s])) EXPECT_TRUE(has(own, p)) << p;
+            const Names groupTokens = tokens(table[g]);
+            for (const std::string& t : tokens(table[s]))
                 EXPECT_TRUE(std::any_of(groupTokens.begin(), groupTokens.end(),
-                                        [&](const QString& mine) { return t.contains(mine); }))
-                    << t.toStdString();
+                                        [&](const std::string& mine) { return contains(t, mine); }))
+                    << t;
         }
 }
 
@@ -187,7 +208,7 @@ TEST(RemovalTable, GroupEntriesAreTheirSubGroupsInTurnOrTheWholeGroupAtOnce) {
     int sequences = 0, wholeGroups = 0, withoutBeneath = 0;
     for (size_t g = 0; g < table.size(); ++g) {
         if (k.placed[g].isLeaf()) continue;
-        SCOPED_TRACE(table[g].key.toStdString());
+        SCOPED_TRACE(table[g].key);
         if (!k.hasEntriesBeneath(g)) {
             ++withoutBeneath;
             continue;
@@ -197,14 +218,14 @@ TEST(RemovalTable, GroupEntriesAreTheirSubGroupsInTurnOrTheWholeGroupAtOnce) {
             if (k.placed[s].parent() == k.placed[g].node)
                 children.insert(children.end(), table[s].steps.begin(), table[s].steps.end());
         const RemovalEntry& e = table[g];
-        const QStringList p = patterns(e);
+        const Names p = patterns(e);
         if (sameSteps(e.steps, children)) {
             ++sequences;
         } else {
             // Every pattern once, then a single macro step for the whole group.
             EXPECT_EQ(count(e, Kind::DFile), 1);
             EXPECT_EQ(e.steps.back().kind, Kind::DFile);
-            EXPECT_EQ(QSet<QString>(p.begin(), p.end()).size(), p.size());
+            EXPECT_EQ(std::set<std::string>(p.begin(), p.end()).size(), p.size());
             ++wholeGroups;
         }
     }
@@ -221,12 +242,11 @@ TEST(RemovalTable, UnrelatedGroupsShareNoPatternOrToken) {
     for (size_t a = 0; a < table.size(); ++a)
         for (size_t b = 0; b < table.size(); ++b) {
             if (a == b || k.below(a, b) || k.below(b, a)) continue;
-            for (const QString& p : patterns(table[a]))
-                for (const QString& q : patterns(table[b]))
-                    EXPECT_FALSE(q.contains(p, Qt::CaseInsensitive))
-                        << p.toStdString() << " in " << q.toStdString();
-            for (const QString& t : tokens(table[a]))
-                for (const QString& u : tokens(table[b]))
-                    EXPECT_FALSE(u.contains(t)) << t.toStdString() << " in " << u.toStdString();
+            for (const std::string& p : patterns(table[a]))
+                for (const std::string& q : patterns(table[b]))
+                    EXPECT_FALSE(containsNoCase(q, p)) << p << " in " << q;
+            for (const std::string& t : tokens(table[a]))
+                for (const std::string& u : tokens(table[b]))
+                    EXPECT_FALSE(contains(u, t)) << t << " in " << u;
         }
 }

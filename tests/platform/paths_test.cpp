@@ -2,19 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdlib>
+#include <optional>
 
-#include "platform/filesearch.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/user_paths.h"
+#include "platform/text.h"
+#include "support/files.h"
 
+using volnor::utf8Of;
 using volnor::WinPaths;
 
 TEST(WinPaths, MapsDriveCIntoTheDriveFolder) {
     const WinPaths paths("/tmp/drive/");
-    EXPECT_EQ(paths.native(QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Макросы\\VOLNOR\\")),
-              QStringLiteral("/tmp/drive/Users/Public/EPLAN/Data/Макросы/VOLNOR/"));
-    EXPECT_EQ(paths.native(QStringLiteral("c:\\x.mdb")), QStringLiteral("/tmp/drive/x.mdb"));
+    EXPECT_EQ(utf8Of(paths.native("C:\\Users\\Public\\EPLAN\\Data\\Макросы\\VOLNOR\\")),
+              "/tmp/drive/Users/Public/EPLAN/Data/Макросы/VOLNOR/");
+    EXPECT_EQ(utf8Of(paths.native("c:\\x.mdb")), "/tmp/drive/x.mdb");
 }
 
 TEST(WinPaths, TranslatesRelativeNames) {
@@ -30,19 +34,34 @@ TEST(WinPaths, TranslatesRelativeNames) {
         {".\\", "."},
         {"..\\", "../"},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(WinPaths::relative(QString::fromUtf8(c.in)), QString::fromUtf8(c.out)) << c.in;
+    for (const auto& c : cases) EXPECT_EQ(utf8Of(WinPaths::relative(c.in)), c.out) << c.in;
 }
 
-TEST(FindEntries, MatchesTheMaskWithoutRegardToCaseAndFindsEveryKind) {
-    QTemporaryDir dir;
-    for (const char* name : {"a.zip", "B.ZIP", ".hidden.zip", "c.zip.txt", "d.edz"}) {
-        QFile f(dir.filePath(QString::fromUtf8(name)));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    }
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.zip")));
-    QStringList found = volnor::findEntries(dir.path(), QStringLiteral("*.zip"));
-    found.sort();
-    EXPECT_EQ(found, (QStringList{".hidden.zip", "B.ZIP", "a.zip", "folder.zip"}));
-    EXPECT_TRUE(volnor::findEntries(dir.filePath("missing"), QStringLiteral("*")).isEmpty());
+// The drive folder of a user's desktop lies in the user's data folder, which XDG_DATA_HOME
+// names when it is an absolute path.
+TEST(UserDriveFolder, LiesInTheUsersDataFolder) {
+    const volnor::test::TempDir data;
+    const char* saved = std::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> previous =
+        saved ? std::optional<std::string>(saved) : std::nullopt;
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    EXPECT_EQ(volnor::posix::userDriveFolder(), data.path() / "VOLNOR" / "drive_c");
+    ::unsetenv("XDG_DATA_HOME");
+    const char* home = std::getenv("HOME");
+    ASSERT_NE(home, nullptr);
+    EXPECT_EQ(volnor::posix::userDriveFolder(),
+              std::filesystem::path(home) / ".local/share/VOLNOR/drive_c");
+    if (previous) ::setenv("XDG_DATA_HOME", previous->c_str(), 1);
+}
+
+TEST(PosixFileSearch, MatchesTheMaskWithoutRegardToCaseAndFindsEveryKind) {
+    const volnor::test::TempDir dir;
+    for (const char* name : {"a.zip", "B.ZIP", ".hidden.zip", "c.zip.txt", "d.edz"})
+        volnor::test::writeFile(dir.file(name), "");
+    ASSERT_TRUE(std::filesystem::create_directory(dir.file("folder.zip")));
+    const volnor::posix::PosixFileSearch search;
+    std::vector<std::string> found = search.find(dir.path(), "*.zip");
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{".hidden.zip", "B.ZIP", "a.zip", "folder.zip"}));
+    EXPECT_TRUE(search.find(dir.file("missing"), "*").empty());
 }

@@ -1,124 +1,146 @@
 #include "support/servers.h"
 
-#include <QDeadlineTimer>
-#include <QFile>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <nlohmann/json.hpp>
+#include <sstream>
 #include <stdexcept>
 
 #include "buildconfig.h"
+#include "platform/text.h"
+
+extern char** environ;
 
 namespace volnor::test {
 
 namespace {
 
-QString serverScript(const char* name) {
-    return QStringLiteral(VOLNOR_TESTS_DIR "/servers/") + QString::fromLatin1(name);
-}
+std::string serverScript(const char* name) { return std::string(VOLNOR_TESTS_DIR "/servers/") + name; }
 
 }  // namespace
 
-ServerProcess::ServerProcess(const QString& script, const QStringList& args)
-    : process_(std::make_unique<QProcess>()) {
-    if (!dir_.isValid()) throw std::runtime_error("no temporary folder for the test server");
-    process_->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process_->start(QStringLiteral("/usr/bin/python3"),
-                    QStringList{script, QStringLiteral("--workdir"), dir_.path(),
-                                QStringLiteral("--record"), recordFile()} +
-                        args);
-    // The script prints its port on the first line once it listens.
-    const QDeadlineTimer deadline(30000);
-    QByteArray out;
-    while (!out.contains('\n') && !deadline.hasExpired()) {
-        if (!process_->waitForReadyRead(static_cast<int>(deadline.remainingTime()))) break;
-        out += process_->readAllStandardOutput();
+ServerProcess::ServerProcess(const std::string& script, const std::vector<std::string>& args) {
+    std::vector<std::string> argv = {"/usr/bin/python3", script,          "--workdir",
+                                     utf8Of(dir_.path()), "--record", utf8Of(recordFile())};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargs;
+    for (auto& a : argv) cargs.push_back(a.data());
+    cargs.push_back(nullptr);
+
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) throw std::runtime_error("no pipe for the test server");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    const int rc = ::posix_spawn(&pid_, argv[0].c_str(), &actions, nullptr, cargs.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    if (rc != 0) {
+        ::close(out[0]);
+        pid_ = -1;
+        throw std::runtime_error("test server " + script + " could not be started");
     }
-    bool ok = false;
-    port_ = out.left(out.indexOf('\n')).trimmed().toInt(&ok);
-    if (!ok || port_ <= 0) {
-        process_->kill();
-        process_->waitForFinished(5000);
-        throw std::runtime_error("test server " + script.toStdString() + " did not start");
+    // The script prints its port on the first line once it listens.
+    std::string line;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (line.find('\n') == std::string::npos && std::chrono::steady_clock::now() < deadline) {
+        pollfd p{out[0], POLLIN, 0};
+        if (::poll(&p, 1, 200) <= 0) continue;
+        char buffer[256];
+        const ssize_t n = ::read(out[0], buffer, sizeof buffer);
+        if (n <= 0) break;
+        line.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(out[0]);
+    try {
+        port_ = std::stoi(line);
+    } catch (const std::exception&) {
+        port_ = 0;
+    }
+    if (port_ <= 0) {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+        throw std::runtime_error("test server " + script + " did not start");
     }
 }
 
 ServerProcess::~ServerProcess() {
-    process_->kill();
-    process_->waitForFinished(5000);
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
 }
 
-QList<QByteArray> ServerProcess::recordLines() const {
-    QFile file(recordFile());
-    if (!file.open(QIODevice::ReadOnly)) return {};
-    QList<QByteArray> lines = file.readAll().split('\n');
-    lines.removeAll(QByteArray());
+std::vector<std::string> ServerProcess::recordLines() const {
+    std::vector<std::string> lines = split(readFile(recordFile()), '\n', true);
     return lines;
 }
 
-QStringList RecordedRequest::values(const QString& name) const {
-    QStringList found;
+std::vector<std::string> RecordedRequest::values(const std::string& name) const {
+    std::vector<std::string> found;
     for (const auto& [key, value] : headers)
-        if (key.compare(name, Qt::CaseInsensitive) == 0) found << value;
+        if (equalsAsciiNoCase(key, name)) found.push_back(value);
     return found;
 }
 
-HttpsServer::HttpsServer(const QString& root, Cert cert, Tls tls)
+HttpsServer::HttpsServer(const fs::path& root, Cert cert, Tls tls)
     : process_(serverScript("https_server.py"),
-               {QStringLiteral("--root"), root, QStringLiteral("--cert"),
-                cert == Cert::Expired     ? QStringLiteral("expired")
-                : cert == Cert::WrongName ? QStringLiteral("wrongname")
-                                          : QStringLiteral("selfsigned"),
-                QStringLiteral("--tls"),
-                tls == Tls::V1_2Only   ? QStringLiteral("1.2")
-                : tls == Tls::V1_3Only ? QStringLiteral("1.3")
-                : tls == Tls::Silent   ? QStringLiteral("silent")
-                                       : QStringLiteral("any")}) {}
+               {"--root", utf8Of(root), "--cert",
+                cert == Cert::Expired     ? "expired"
+                : cert == Cert::WrongName ? "wrongname"
+                                          : "selfsigned",
+                "--tls",
+                tls == Tls::V1_2Only   ? "1.2"
+                : tls == Tls::V1_3Only ? "1.3"
+                : tls == Tls::Silent   ? "silent"
+                                       : "any"}) {}
 
-QStringList HttpsServer::connectTo() const {
-    return {QStringLiteral("%1:443:127.0.0.1:%2")
-                .arg(QString::fromUtf8(buildconfig::kWebHost))
-                .arg(port())};
+std::vector<std::string> HttpsServer::connectTo() const {
+    return {std::string(buildconfig::kWebHost) + ":443:127.0.0.1:" + std::to_string(port())};
 }
 
-QString HttpsServer::url(const QString& path) {
-    return QStringLiteral("https://") + QString::fromUtf8(buildconfig::kWebHost) + path;
+std::string HttpsServer::url(const std::string& path) {
+    return "https://" + std::string(buildconfig::kWebHost) + path;
 }
 
-QList<RecordedRequest> HttpsServer::requests() const {
-    QList<RecordedRequest> requests;
-    for (const QByteArray& line : process_.recordLines()) {
-        const QJsonObject o = QJsonDocument::fromJson(line).object();
-        RecordedRequest r{o.value("method").toString(),
-                          o.value("path").toString(),
-                          o.value("version").toString(),
-                          o.value("client_port").toInt(),
-                          {}};
-        for (const QJsonValue& h : o.value("headers").toArray())
-            r.headers.append({h.toArray().at(0).toString(), h.toArray().at(1).toString()});
-        requests.append(r);
+std::vector<RecordedRequest> HttpsServer::requests() const {
+    std::vector<RecordedRequest> requests;
+    for (const std::string& line : process_.recordLines()) {
+        const auto o = nlohmann::json::parse(line, nullptr, false);
+        if (o.is_discarded()) continue;
+        RecordedRequest r{o.value("method", ""), o.value("path", ""), o.value("version", ""),
+                          o.value("client_port", 0), {}};
+        for (const auto& h : o.value("headers", nlohmann::json::array()))
+            r.headers.emplace_back(h.at(0).get<std::string>(), h.at(1).get<std::string>());
+        requests.push_back(std::move(r));
     }
     return requests;
 }
 
-FtpServer::FtpServer(const QString& root, Mode mode)
+FtpServer::FtpServer(const fs::path& root, Mode mode)
     : process_(serverScript("ftp_server.py"),
-               {QStringLiteral("--root"), root, QStringLiteral("--mode"),
-                mode == Mode::RefuseLogin        ? QStringLiteral("refuse-login")
-                : mode == Mode::NoDataConnection ? QStringLiteral("no-data-connection")
-                : mode == Mode::StallData        ? QStringLiteral("stall-data")
-                                                 : QStringLiteral("normal")}) {}
+               {"--root", utf8Of(root), "--mode",
+                mode == Mode::RefuseLogin        ? "refuse-login"
+                : mode == Mode::NoDataConnection ? "no-data-connection"
+                : mode == Mode::StallData        ? "stall-data"
+                                                 : "normal"}) {}
 
-QStringList FtpServer::connectTo() const {
-    return {QStringLiteral("%1:2121:127.0.0.1:%2")
-                .arg(QString::fromUtf8(buildconfig::kFtpHost))
-                .arg(port())};
+std::vector<std::string> FtpServer::connectTo() const {
+    return {std::string(buildconfig::kFtpHost) + ":2121:127.0.0.1:" + std::to_string(port())};
 }
 
-QStringList FtpServer::commands() const {
-    QStringList commands;
-    for (const QByteArray& line : process_.recordLines())
-        commands << QJsonDocument::fromJson(line).object().value("command").toString();
+std::vector<std::string> FtpServer::commands() const {
+    std::vector<std::string> commands;
+    for (const std::string& line : process_.recordLines()) {
+        const auto o = nlohmann::json::parse(line, nullptr, false);
+        if (!o.is_discarded()) commands.push_back(o.value("command", ""));
+    }
     return commands;
 }
 

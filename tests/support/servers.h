@@ -3,44 +3,44 @@
 // /usr/bin/python3, bound to 127.0.0.1 on a free port. Each object starts its server in the
 // constructor (throwing std::runtime_error when it does not come up) and kills it in the
 // destructor; the scripts also end by themselves after their lifetime.
-#include <QList>
-#include <QPair>
-#include <QProcess>
-#include <QString>
-#include <QStringList>
-#include <QTemporaryDir>
-#include <memory>
+#include <sys/types.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "support/files.h"
 
 namespace volnor::test {
 
 // One server script in a work folder of its own, with the file it records into.
 class ServerProcess {
 public:
-    ServerProcess(const QString& script, const QStringList& args);
+    ServerProcess(const std::string& script, const std::vector<std::string>& args);
     ~ServerProcess();
     ServerProcess(const ServerProcess&) = delete;
     ServerProcess& operator=(const ServerProcess&) = delete;
 
     int port() const { return port_; }
-    QString workDir() const { return dir_.path(); }
-    QString recordFile() const { return dir_.filePath(QStringLiteral("record.jsonl")); }
+    fs::path workDir() const { return dir_.path(); }
+    fs::path recordFile() const { return dir_.file("record.jsonl"); }
     // The lines of the record file so far.
-    QList<QByteArray> recordLines() const;
+    std::vector<std::string> recordLines() const;
 
 private:
-    QTemporaryDir dir_;
-    std::unique_ptr<QProcess> process_;
+    TempDir dir_;
+    pid_t pid_ = -1;
     int port_ = 0;
 };
 
 struct RecordedRequest {
-    QString method;
-    QString path;
-    QString version;
+    std::string method;
+    std::string path;
+    std::string version;
     int clientPort = 0;  // tells the connections apart
-    QList<QPair<QString, QString>> headers;
+    std::vector<std::pair<std::string, std::string>> headers;
     // Every value of that header (names compared without regard to case).
-    QStringList values(const QString& name) const;
+    std::vector<std::string> values(const std::string& name) const;
 };
 
 class HttpsServer {
@@ -54,14 +54,14 @@ public:
     };
 
     // root: the folder whose files are served ("/f/1234/a.zip" is root/f/1234/a.zip).
-    explicit HttpsServer(const QString& root, Cert cert = Cert::SelfSigned, Tls tls = Tls::Any);
+    explicit HttpsServer(const fs::path& root, Cert cert = Cert::SelfSigned, Tls tls = Tls::Any);
 
     int port() const { return process_.port(); }
     // The connect-to entry that sends the maker's web host (port 443) to this server.
-    QStringList connectTo() const;
+    std::vector<std::string> connectTo() const;
     // "https://<the maker's web host>" + path.
-    static QString url(const QString& path);
-    QList<RecordedRequest> requests() const;
+    static std::string url(const std::string& path);
+    std::vector<RecordedRequest> requests() const;
 
 private:
     ServerProcess process_;
@@ -77,13 +77,13 @@ public:
     };
 
     // root: the folder served as the anonymous user's root.
-    explicit FtpServer(const QString& root, Mode mode = Mode::Normal);
+    explicit FtpServer(const fs::path& root, Mode mode = Mode::Normal);
 
     int port() const { return process_.port(); }
     // The connect-to entry that sends the maker's FTP host, port 2121, to this server.
-    QStringList connectTo() const;
+    std::vector<std::string> connectTo() const;
     // The commands received, as sent ("USER anonymous", "PASS ", "EPRT |1|127.0.0.1|5000|").
-    QStringList commands() const;
+    std::vector<std::string> commands() const;
 
 private:
     ServerProcess process_;

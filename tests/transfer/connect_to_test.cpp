@@ -1,11 +1,14 @@
-#include "transfer/connect_to.h"
+#include "platform/posix/connect_to.h"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
 
 TEST(ConnectToList, SplitsTheBuildListIntoEntries) {
     struct Case {
         const char* list;
-        QStringList entries;
+        std::vector<std::string> entries;
     };
     const Case cases[] = {
         {"", {}},
@@ -15,5 +18,5 @@ TEST(ConnectToList, SplitsTheBuildListIntoEntries) {
         {";; ;", {}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(volnor::connectToList(QString::fromUtf8(c.list)), c.entries) << c.list;
+        EXPECT_EQ(volnor::posix::connectToList(c.list), c.entries) << c.list;
 }

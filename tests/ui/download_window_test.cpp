@@ -5,37 +5,55 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QTest>
-#include <QUrl>
+#include <algorithm>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
 #include "download/program_dir.h"
+#include "platform/text.h"
+#include "support/files.h"
 #include "support/recorders.h"
 #include "support/servers.h"
-#include "ui/Unit1.h"
+#include "ui/qt/Unit1.h"
+#include "ui/qt/qt_text.h"
+#include "update/self_update.h"
 
 namespace volnor::test {
 namespace {
 
 using ui::TForm1;
+using Texts = std::vector<std::string>;
 
-const QString kDone = QStringLiteral("Загрузка завершена!");
+const std::string kDone = "Загрузка завершена!";
+
+// The path of an archive URL on the server: what follows the host.
+std::string urlPath(const std::string& url) {
+    return url.substr(url.find('/', url.find("://") + 3));
+}
 
 // The archive's EDZ files are named after it, so that each can be told apart in a folder.
-QStringList edzOf(const QString& url) {
-    const QString stem = catalogue::shortweb(url).chopped(4);
-    return {stem + QStringLiteral("-a.edz"), stem + QStringLiteral("-b.EDZ")};
+Texts edzOf(const std::string& url) {
+    std::string stem = catalogue::shortweb(url);
+    stem.resize(stem.size() - 4);  // ".zip"
+    return {stem + "-a.edz", stem + "-b.EDZ"};
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
 }
 
 class DoubleClick : public ProgramDirTest {
 protected:
     void SetUp() override {
         ProgramDirTest::SetUp();
-        ASSERT_TRUE(web_.isValid() && drive_.isValid());
-        ASSERT_TRUE(
-            QFile::link(QStringLiteral(VOLNOR_BIN_DIR "/cmd"), path(QStringLiteral("cmd"))));
+        fs::create_symlink(VOLNOR_BIN_DIR "/cmd", path("cmd"));
         server_ = std::make_unique<HttpsServer>(web_.path());
-        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), dir().path(),
+        form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), dir(),
                                          server_->connectTo());
         form_->show();
         dialogs_.shown.clear();
@@ -45,19 +63,16 @@ protected:
         ProgramDirTest::TearDown();
     }
 
-    void serve(const QString& url) {
-        QList<ZipEntry> entries;
-        for (const QString& name : edzOf(url)) entries.append({name, name.toUtf8()});
-        entries.append({QStringLiteral("readme.txt"), "readme"});
-        const QString file = web_.path() + QUrl(url).path();
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(file).path()));
-        QFile f(file);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(zip(entries));
+    void serve(const std::string& url) {
+        std::vector<ZipEntry> entries;
+        for (const std::string& name : edzOf(url)) entries.push_back({name, name});
+        entries.push_back({"readme.txt", "readme"});
+        writeFile(web_.file(urlPath(url).substr(1)), zip(entries));
     }
 
-    QTreeWidgetItem* item(const QString& text) const {
-        const auto found = form_->TreeView1->findItems(text, Qt::MatchExactly | Qt::MatchRecursive);
+    QTreeWidgetItem* item(const std::string& text) const {
+        const auto found =
+            form_->TreeView1->findItems(ui::qs(text), Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
 
@@ -71,16 +86,19 @@ protected:
         QCoreApplication::sendEvent(viewport, &event);
     }
 
-    QStringList requestedPaths() const {
-        QStringList out;
-        for (const RecordedRequest& r : server_->requests()) out << r.path;
+    Texts requestedPaths() const {
+        Texts out;
+        for (const RecordedRequest& r : server_->requests()) out.push_back(r.path);
         // Start-up's configuration fetch came first.
-        if (!out.isEmpty() && out.first() == QLatin1String(update::kConfigPath)) out.removeFirst();
+        if (!out.empty() && out.front() == update::kConfigPath) out.erase(out.begin());
         return out;
     }
 
-    QTemporaryDir web_;
-    QTemporaryDir drive_;
+    // The folder of a node in the program directory, as the shell is handed it.
+    std::string folderOf(const std::string& node) const { return utf8Of(path(node)); }
+
+    TempDir web_;
+    TempDir drive_;
     std::unique_ptr<HttpsServer> server_;
     RecordingDialogs dialogs_;
     RecordingShell shell_;
@@ -89,14 +107,11 @@ protected:
 
 // A leaf with an entry of its own that is no key of the group table.
 catalogue::Entry plainLeaf() {
-    QStringList menulist;
+    Texts menulist;
     catalogue::menuload(menulist);
-    for (const QString& line : menulist) {
+    for (const std::string& line : menulist) {
         const catalogue::Entry e = catalogue::splitEntry(line);
-        bool isGroupKey = false;
-        for (const auto& row : catalogue::grouplist())
-            isGroupKey = isGroupKey || catalogue::sameText(row.key, e.namepro);
-        if (!isGroupKey) return e;
+        if (!catalogue::findRow(e.namepro)) return e;
     }
     return {};
 }
@@ -111,45 +126,45 @@ catalogue::GroupRow largestGroup() {
 
 TEST_F(DoubleClick, OnALeafLeavesItsEdzFilesInTheLeafsFolderAndOpensIt) {
     const catalogue::Entry leaf = plainLeaf();
-    ASSERT_FALSE(leaf.namepro.isEmpty());
+    ASSERT_FALSE(leaf.namepro.empty());
     serve(leaf.webpro);
     form_->TreeView1->setCurrentItem(item(leaf.namepro));
 
     doubleClick();
 
-    EXPECT_EQ(requestedPaths(), QStringList{QUrl(leaf.webpro).path()});
-    for (const QString& edz : edzOf(leaf.webpro))
-        EXPECT_TRUE(exists(leaf.namepro + QLatin1Char('/') + edz)) << edz.toStdString();
+    EXPECT_EQ(requestedPaths(), Texts{urlPath(leaf.webpro)});
+    for (const std::string& edz : edzOf(leaf.webpro))
+        EXPECT_TRUE(exists(leaf.namepro + "/" + edz)) << edz;
     EXPECT_FALSE(exists(leaf.shortweb));
-    EXPECT_TRUE(exists(QStringLiteral("readme.txt")));
-    ASSERT_EQ(dialogs_.shown.size(), 1u) << dialogs_.texts().join('\n').toStdString();
+    EXPECT_TRUE(exists("readme.txt"));
+    ASSERT_EQ(dialogs_.shown.size(), 1u) << join(dialogs_.texts(), "\n");
     EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Confirm);
     EXPECT_EQ(dialogs_.shown[0].text, kDone);
-    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+    EXPECT_EQ(shell_.opened, Texts{folderOf(leaf.namepro)});
     EXPECT_EQ(form_->ProgressBar1->value(), 0);
 }
 
 TEST_F(DoubleClick, OnAGroupGathersEveryArchiveInTheGroupsFolderInRowOrder) {
     const catalogue::GroupRow group = largestGroup();
-    ASSERT_FALSE(group.urls.isEmpty());
-    QStringList expected;
-    for (const QString& url : group.urls) {
+    ASSERT_FALSE(group.urls.empty());
+    Texts expected;
+    for (const std::string& url : group.urls) {
         serve(url);
-        expected << QUrl(url).path();
+        expected.push_back(urlPath(url));
     }
     form_->TreeView1->setCurrentItem(item(group.key));
 
     doubleClick();
 
     // A group key that is also a leaf's title is fetched on the entry pass first.
-    QStringList asked = requestedPaths();
-    if (asked.size() > expected.size()) asked = asked.mid(asked.size() - expected.size());
+    Texts asked = requestedPaths();
+    if (asked.size() > expected.size()) asked.erase(asked.begin(), asked.end() - expected.size());
     EXPECT_EQ(asked, expected);
-    for (const QString& url : group.urls)
-        for (const QString& edz : edzOf(url))
-            EXPECT_TRUE(exists(group.key + QLatin1Char('/') + edz)) << edz.toStdString();
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
-    EXPECT_EQ(shell_.opened, QStringList{path(group.key)});
+    for (const std::string& url : group.urls)
+        for (const std::string& edz : edzOf(url))
+            EXPECT_TRUE(exists(group.key + "/" + edz)) << edz;
+    EXPECT_EQ(dialogs_.texts(), Texts{kDone});
+    EXPECT_EQ(shell_.opened, Texts{folderOf(group.key)});
 }
 
 TEST_F(DoubleClick, WithSeveralNodesSelectedOnlyTheCurrentOneCounts) {
@@ -163,9 +178,9 @@ TEST_F(DoubleClick, WithSeveralNodesSelectedOnlyTheCurrentOneCounts) {
 
     doubleClick();
 
-    EXPECT_EQ(requestedPaths(), QStringList{QUrl(leaf.webpro).path()});
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
-    EXPECT_EQ(shell_.opened, QStringList{path(leaf.namepro)});
+    EXPECT_EQ(requestedPaths(), Texts{urlPath(leaf.webpro)});
+    EXPECT_EQ(dialogs_.texts(), Texts{kDone});
+    EXPECT_EQ(shell_.opened, Texts{folderOf(leaf.namepro)});
 }
 
 // The warning names the archive with a short reason; the server's status is said once.
@@ -173,37 +188,34 @@ TEST_F(DoubleClick, AFailedArchiveIsReportedAsAWarningWithItsReason) {
     const catalogue::Entry leaf = plainLeaf();
     struct Case {
         const char* what;
-        QByteArray body;  // empty: not served, the server answers 404
-        QString line;
+        std::string body;  // empty: not served, the server answers 404
+        std::string line;
     };
     const Case cases[] = {
-        {"not served", {}, QStringLiteral("  %1: файл не найден на сервере (404)\n")},
+        {"not served", {}, "  " + leaf.shortweb + ": файл не найден на сервере (404)\n"},
         {"no archive", "<html>moved</html>",
-         QStringLiteral("  %1: архив повреждён или не распаковался (")},
+         "  " + leaf.shortweb + ": архив повреждён или не распаковался ("},
     };
+    const fs::path served = web_.file(urlPath(leaf.webpro).substr(1));
     for (const Case& c : cases) {
         dialogs_.shown.clear();
         shell_.opened.clear();
         shell_.folders.clear();
-        QFile::remove(web_.path() + QUrl(leaf.webpro).path());
-        if (!c.body.isEmpty()) {
-            ASSERT_TRUE(QDir().mkpath(QFileInfo(web_.path() + QUrl(leaf.webpro).path()).path()));
-            QFile f(web_.path() + QUrl(leaf.webpro).path());
-            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-            f.write(c.body);
-        }
+        fs::remove(served);
+        if (!c.body.empty()) writeFile(served, c.body);
         form_->TreeView1->setCurrentItem(item(leaf.namepro));
 
         doubleClick();
 
         ASSERT_EQ(dialogs_.shown.size(), 1u) << c.what;
         EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning) << c.what;
-        const QString text = dialogs_.shown[0].text;
-        EXPECT_TRUE(text.contains(c.line.arg(leaf.shortweb))) << c.what << text.toStdString();
-        EXPECT_EQ(text.count(QStringLiteral("404")), c.body.isEmpty() ? 1 : 0) << c.what;
-        EXPECT_FALSE(dialogs_.texts().contains(kDone)) << c.what;
+        const std::string& text = dialogs_.shown[0].text;
+        EXPECT_NE(text.find(c.line), std::string::npos) << c.what << text;
+        EXPECT_EQ(occurrences(text, "404"), c.body.empty() ? 1u : 0u) << c.what;
+        const Texts shown = dialogs_.texts();
+        EXPECT_EQ(std::find(shown.begin(), shown.end(), kDone), shown.end()) << c.what;
         // The entry pass made the leaf's folder before the transfer: it is still opened.
-        EXPECT_EQ(shell_.folders, QStringList{path(leaf.namepro)}) << c.what;
+        EXPECT_EQ(shell_.folders, Texts{folderOf(leaf.namepro)}) << c.what;
         EXPECT_EQ(shell_.opened, shell_.folders) << c.what;
     }
 }
@@ -232,24 +244,24 @@ TEST_F(DoubleClick, WithAPanelOpenADoubleClickOnTheTreeStartsNoDownload) {
         toggle->click();
         ASSERT_FALSE(tree->isEnabled());
         doubleClickRow();
-        EXPECT_TRUE(requestedPaths().isEmpty()) << toggle->objectName().toStdString();
+        EXPECT_TRUE(requestedPaths().empty()) << toggle->objectName().toStdString();
         EXPECT_TRUE(dialogs_.shown.empty()) << toggle->objectName().toStdString();
-        EXPECT_TRUE(shell_.opened.isEmpty()) << toggle->objectName().toStdString();
+        EXPECT_TRUE(shell_.opened.empty()) << toggle->objectName().toStdString();
         toggle->click();
     }
 
     ASSERT_TRUE(tree->isEnabled());
     doubleClickRow();
-    EXPECT_FALSE(requestedPaths().isEmpty());
-    EXPECT_EQ(dialogs_.texts(), QStringList{kDone});
+    EXPECT_FALSE(requestedPaths().empty());
+    EXPECT_EQ(dialogs_.texts(), Texts{kDone});
 }
 
 TEST_F(DoubleClick, WithoutACurrentNodeDoesNothing) {
     ASSERT_EQ(form_->TreeView1->currentItem(), nullptr);
     doubleClick();
-    EXPECT_TRUE(requestedPaths().isEmpty());
+    EXPECT_TRUE(requestedPaths().empty());
     EXPECT_TRUE(dialogs_.shown.empty());
-    EXPECT_TRUE(shell_.opened.isEmpty());
+    EXPECT_TRUE(shell_.opened.empty());
 }
 
 }  // namespace

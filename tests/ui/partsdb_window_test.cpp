@@ -4,39 +4,45 @@
 
 #include <QContextMenuEvent>
 #include <QCoreApplication>
-#include <QDir>
 #include <QMouseEvent>
-#include <QTemporaryDir>
 #include <QTest>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "partsdb/maintenance.h"
 #include "partsdb/removal_table.h"
-#include "partsdb/sampledb.h"
+#include "platform/text.h"
+#include "sampledb/sampledb.h"
 #include "support/configuration.h"
+#include "support/files.h"
 #include "support/recorders.h"
-#include "ui/Unit1.h"
+#include "ui/qt/Unit1.h"
+#include "ui/qt/qt_text.h"
 
 namespace volnor::test {
 namespace {
 
 using ui::TForm1;
 
+const std::string kConnected(partsdb::kConnectedText);
+const std::string kRemoved(partsdb::kRemovedText);
+
 class PartsCommands : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(drive_.isValid() && exeDir_.isValid());
-        ASSERT_TRUE(writeCurrentConfiguration(exeDir_.path()));
+        ASSERT_NO_THROW(writeCurrentConfiguration(exeDir_.path()));
         form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir_.path(),
-                                         QStringList{});
+                                         std::vector<std::string>{});
         form_->show();
     }
 
     // A sample database chosen with "путь к базе".
     void connect() {
-        const QString db = drive_.filePath(QStringLiteral("ESS_part001.mdb"));
-        partsdb::makeSampleDatabase(db, 300);
-        dialogs_.nextFiles.push_back(db);
+        const std::filesystem::path db = drive_.file("ESS_part001.mdb");
+        sampledb::makeSampleDatabase(db, 300);
+        dialogs_.nextFiles.push_back(utf8Of(db));
         form_->ToolButton7->click();
     }
 
@@ -46,13 +52,13 @@ protected:
     }
 
     QTreeWidgetItem* firstRemovalNode() const {
-        const QString key = partsdb::removalTable().front().key;
+        const QString key = ui::qs(partsdb::removalTable().front().key);
         const auto found = form_->TreeView1->findItems(key, Qt::MatchExactly | Qt::MatchRecursive);
         return found.isEmpty() ? nullptr : found.first();
     }
 
-    QTemporaryDir drive_;
-    QTemporaryDir exeDir_;
+    TempDir drive_;
+    TempDir exeDir_;
     RecordingDialogs dialogs_;
     RecordingShell shell_;
     std::unique_ptr<TForm1> form_;
@@ -91,7 +97,7 @@ TEST_F(PartsCommands, ARightClickLeavesTheCurrentNodeWhereItWas) {
 
     EXPECT_EQ(tree->currentItem(), chosen);
     EXPECT_EQ(tree->selectedItems(), QList<QTreeWidgetItem*>{chosen});
-    EXPECT_EQ(form_->currentNodeText(), chosen->text(0));
+    EXPECT_EQ(form_->currentNodeText(), ui::str(chosen->text(0)));
     EXPECT_TRUE(form_->PopupMenu1->isVisible());
     form_->PopupMenu1->hide();
 }
@@ -103,21 +109,20 @@ TEST_F(PartsCommands, GroupRemovalBeforeAnyDatabaseEndsInTheErrorReport) {
     form_->N1->trigger();
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::ErrorReport);
-    EXPECT_EQ(dialogs_.shown[0].title, QStringLiteral("ui_partsdb_window_test"));
-    EXPECT_FALSE(dialogs_.shown[0].text.isEmpty());
+    EXPECT_EQ(dialogs_.shown[0].title, "ui_partsdb_window_test");
+    EXPECT_FALSE(dialogs_.shown[0].text.empty());
 }
 
 TEST_F(PartsCommands, ChoosingTheDatabaseThenRemovingAGroupAndEverything) {
     connect();
-    EXPECT_EQ(dialogs_.texts(), QStringList{partsdb::kConnectedText.toString()});
-    EXPECT_EQ(dialogs_.chooserTitles, QStringList{partsdb::kChooserTitle.toString()});
+    EXPECT_EQ(dialogs_.texts(), std::vector<std::string>{kConnected});
+    EXPECT_EQ(dialogs_.chooserTitles,
+              std::vector<std::string>{std::string(partsdb::kChooserTitle)});
 
     form_->TreeView1->setCurrentItem(firstRemovalNode());
     form_->N1->trigger();
     form_->ToolButton4->click();
-    EXPECT_EQ(dialogs_.texts(),
-              (QStringList{partsdb::kConnectedText.toString(), partsdb::kRemovedText.toString(),
-                           partsdb::kRemovedText.toString()}));
+    EXPECT_EQ(dialogs_.texts(), (std::vector<std::string>{kConnected, kRemoved, kRemoved}));
 }
 
 // While a panel is open a right-click on the tree opens no menu; the toolbar's database
@@ -137,8 +142,8 @@ TEST_F(PartsCommands, WithAPanelOpenTheTreeGivesNoMenuAndTheToolbarStillWorks) {
         const QPoint at = widget ? widget->mapTo(form_.get(), widget->rect().center()) : onTree;
         QTest::mouseClick(form_->windowHandle(), button, {}, at);
     };
-    const QString db = drive_.filePath(QStringLiteral("ESS_part001.mdb"));
-    partsdb::makeSampleDatabase(db, 50);
+    const std::filesystem::path db = drive_.file("ESS_part001.mdb");
+    sampledb::makeSampleDatabase(db, 50);
 
     for (QToolButton* toggle : {form_->ToolButton3, form_->ToolButton6}) {
         clickAt(toggle, Qt::LeftButton);
@@ -146,11 +151,10 @@ TEST_F(PartsCommands, WithAPanelOpenTheTreeGivesNoMenuAndTheToolbarStillWorks) {
         EXPECT_FALSE(form_->PopupMenu1->isVisible()) << toggle->objectName().toStdString();
 
         dialogs_.shown.clear();
-        dialogs_.nextFiles.push_back(db);
+        dialogs_.nextFiles.push_back(utf8Of(db));
         clickAt(form_->ToolButton7, Qt::LeftButton);
         clickAt(form_->ToolButton4, Qt::LeftButton);
-        EXPECT_EQ(dialogs_.texts(), (QStringList{partsdb::kConnectedText.toString(),
-                                                 partsdb::kRemovedText.toString()}))
+        EXPECT_EQ(dialogs_.texts(), (std::vector<std::string>{kConnected, kRemoved}))
             << toggle->objectName().toStdString();
         clickAt(toggle, Qt::LeftButton);
     }

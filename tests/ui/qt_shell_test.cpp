@@ -5,13 +5,20 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QObject>
-#include <QTemporaryDir>
 #include <QUrl>
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "catalogue/catalogue.h"
-#include "ui/qt_seams.h"
+#include "platform/text.h"
+#include "support/files.h"
+#include "ui/qt/qt_seams.h"
+#include "ui/qt/qt_text.h"
 
 namespace {
+
+using volnor::ui::qs;
 
 // Stands for the desktop's handlers: notes every URL handed to them.
 class Handlers : public QObject {
@@ -32,17 +39,15 @@ public slots:
 };
 
 TEST(QtShell, HandsUrlsToTheirSchemesAndFoldersAsLocalFiles) {
-    QTemporaryDir drive;
-    ASSERT_TRUE(drive.isValid());
+    const volnor::test::TempDir drive;
     Handlers handlers;
     volnor::ui::QtShell shell{volnor::WinPaths(drive.path())};
 
-    shell.openUrl(QStringLiteral("https://vn.test/"));
-    shell.openUrl(QStringLiteral("ftp://ftp.vn.test:2121/eplan/Eplan.7z"));
-    shell.openUrl(
-        QStringLiteral("mailto:Техподдержка ВОЛНОР<support@vn.test>?subject=Вопросы по Eplan"));
-    shell.openFolder(QStringLiteral(".\\Модульное оборудование"));
-    shell.openFolder(QStringLiteral("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\"));
+    shell.openUrl("https://vn.test/");
+    shell.openUrl("ftp://ftp.vn.test:2121/eplan/Eplan.7z");
+    shell.openUrl("mailto:Техподдержка ВОЛНОР<support@vn.test>?subject=Вопросы по Eplan");
+    shell.openFolder(".\\Модульное оборудование");
+    shell.openFolder("C:\\Users\\Public\\EPLAN\\Data\\Элементы\\VOLNOR\\");
 
     ASSERT_EQ(handlers.urls.size(), 5);
     EXPECT_EQ(handlers.urls[0], QUrl(QStringLiteral("https://vn.test/")));
@@ -54,27 +59,27 @@ TEST(QtShell, HandsUrlsToTheirSchemesAndFoldersAsLocalFiles) {
     EXPECT_EQ(handlers.urls[3].toLocalFile(),
               QDir::current().absoluteFilePath(QStringLiteral("Модульное оборудование")));
     EXPECT_EQ(handlers.urls[4].toLocalFile(),
-              drive.path() + QStringLiteral("/Users/Public/EPLAN/Data/Элементы/VOLNOR"));
+              qs(drive.path()) + QStringLiteral("/Users/Public/EPLAN/Data/Элементы/VOLNOR"));
 }
 
 // A node's folder whose name holds a colon after its first character, as three leaves of the
 // catalogue do: it is still opened as the folder, not taken for a URL of some scheme.
 TEST(QtShell, OpensAFolderWhoseNameHoldsAColon) {
-    const QString node = QStringLiteral("Щиты этажные ЩЭ: на 2, 3 и 4 квартиры");
-    QStringList menulist;
+    const std::string node = "Щиты этажные ЩЭ: на 2, 3 и 4 квартиры";
+    std::vector<std::string> menulist;
     volnor::catalogue::menuload(menulist);
     ASSERT_TRUE(volnor::catalogue::findEntry(menulist, node).has_value());
-    QTemporaryDir programDir;
-    ASSERT_TRUE(programDir.isValid() && QDir(programDir.path()).mkdir(node));
+    const volnor::test::TempDir programDir;
+    const std::filesystem::path folder = programDir.file(node);
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
     Handlers handlers;
     volnor::ui::QtShell shell{volnor::WinPaths(programDir.path())};
 
-    const QString folder = QDir(programDir.path()).filePath(node);
-    shell.openFolder(folder);
+    shell.openFolder(volnor::utf8Of(folder));
 
     ASSERT_EQ(handlers.urls.size(), 1);
     EXPECT_EQ(handlers.urls[0].scheme(), QStringLiteral("file"));
-    EXPECT_EQ(handlers.urls[0].toLocalFile(), folder);
+    EXPECT_EQ(handlers.urls[0].toLocalFile(), qs(folder));
     EXPECT_TRUE(QFileInfo(handlers.urls[0].toLocalFile()).isDir());
 }
 

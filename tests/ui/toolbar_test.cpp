@@ -6,16 +6,20 @@
 #include <QHelpEvent>
 #include <QImage>
 #include <QMap>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolTip>
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "buildconfig.h"
 #include "support/configuration.h"
+#include "support/files.h"
 #include "support/recorders.h"
-#include "ui/Unit1.h"
-#include "ui/style.h"
+#include "ui/qt/Unit1.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/style.h"
 
 namespace volnor::test {
 namespace {
@@ -30,19 +34,17 @@ enum class Look { Start, Shaded, Plain };
 class Toolbar : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(drive_.isValid() && exeDir_.isValid());
         sheet_ = qApp->styleSheet();
         ui::installFontSubstitutions();
-        ASSERT_TRUE(
-            ui::TrySetStyle(QString::fromLatin1(ui::kStyleName), dialogs_, QStringLiteral("T")));
+        ASSERT_TRUE(ui::TrySetStyle(QString::fromLatin1(ui::kStyleName), dialogs_, "T"));
         // A steady caret: two pictures of the same state are the same.
         QApplication::setCursorFlashTime(0);
         open(exeDir_.path());
     }
-    void open(const QString& exeDir) {
+    void open(const std::filesystem::path& exeDir) {
         form_.reset();
         form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), exeDir,
-                                         QStringList{});
+                                         std::vector<std::string>{});
         form_->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(form_.get()));
         dialogs_.shown.clear();
@@ -107,8 +109,8 @@ protected:
             << when << ": ink " << drawn.ink.name().toStdString();
     }
 
-    QTemporaryDir drive_;
-    QTemporaryDir exeDir_;
+    TempDir drive_;
+    TempDir exeDir_;
     QString sheet_;
     RecordingDialogs dialogs_;
     RecordingShell shell_;
@@ -119,13 +121,13 @@ TEST_F(Toolbar, TheThreeUrlButtonsHandTheirExactUrlsToTheShellAndNothingElse) {
     click(form_->ToolButton2);
     click(form_->ToolButton1);
     click(form_->ToolButton5);
-    EXPECT_EQ(shell_.opened, (QStringList{
-                                 QStringLiteral("https://vn.test/"),
-                                 QStringLiteral("ftp://ftp.vn.test:2121/eplan/Eplan.7z"),
-                                 QStringLiteral("mailto:Техподдержка ВОЛНОР<support@vn.test>"
-                                                "?subject=Вопросы по Eplan"),
+    EXPECT_EQ(shell_.opened, (std::vector<std::string>{
+                                 "https://vn.test/",
+                                 "ftp://ftp.vn.test:2121/eplan/Eplan.7z",
+                                 "mailto:Техподдержка ВОЛНОР<support@vn.test>"
+                                 "?subject=Вопросы по Eplan",
                              }));
-    EXPECT_TRUE(shell_.folders.isEmpty());
+    EXPECT_TRUE(shell_.folders.empty());
     EXPECT_TRUE(dialogs_.shown.empty());
     EXPECT_FALSE(form_->Frame21->isVisible() || form_->Memo1->isVisible());
     expectTree(Look::Start, "after the URL buttons");
@@ -146,7 +148,7 @@ TEST_F(Toolbar, TheInstructionsOpenAndCloseAndLeaveTheTreePlainNotAsItStarted) {
     EXPECT_FALSE(form_->Frame21->isVisible());
     EXPECT_FALSE(form_->ToolButton3->isChecked());
     expectTree(Look::Plain, "instructions hidden");
-    EXPECT_TRUE(shell_.opened.isEmpty());
+    EXPECT_TRUE(shell_.opened.empty());
     EXPECT_TRUE(dialogs_.shown.empty());
 }
 
@@ -191,10 +193,10 @@ TEST_F(Toolbar, TheNewsPanelOpensEmptyWithoutNews) {
         bool configuration;
     } cases[] = {{"a configuration without MESS", true}, {"no configuration, no server", false}};
     for (const auto& c : cases) {
-        QTemporaryDir exeDir;
-        ASSERT_TRUE(exeDir.isValid());
+        const TempDir exeDir;
         if (c.configuration) {
-            ASSERT_TRUE(writeCurrentConfiguration(exeDir.path(), ShortDateFormat::user(), false));
+            ASSERT_NO_THROW(
+                writeCurrentConfiguration(exeDir.path(), TForm1::userSettings().dateFormat, false));
         }
         open(exeDir.path());
         click(form_->ToolButton6);
@@ -265,7 +267,7 @@ TEST_F(Toolbar, OnlyTheFirstFourButtonsShowTooltips) {
                          QToolTip::text());
     }
     QToolTip::hideText();
-    const QString web = QString::fromUtf8(buildconfig::kWebHost);
+    const QString web = ui::qs(buildconfig::kWebHost);
     const QMap<QString, QString> expected = {
         {QStringLiteral("ToolButton2"), QStringLiteral("Перейти на сайт ") + web},
         {QStringLiteral("ToolButton3"), QStringLiteral("Посмотреть инструкцию")},

@@ -1,6 +1,6 @@
 // Qt's own buttons and dialogs in Russian, whatever the locale: the product's message boxes
 // and file chooser as they open.
-#include "ui/translation.h"
+#include "ui/qt/translation.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 #include <QTranslator>
 #include <functional>
 
-#include "ui/qt_seams.h"
+#include "ui/qt/qt_seams.h"
 
 namespace {
 
@@ -39,27 +39,33 @@ TEST(Translation, StandardButtonsAndTheFileChooserSpeakRussianInAnEnglishLocale)
     QTranslator translator;
     ASSERT_TRUE(volnor::ui::installRussianTranslation(translator));
 
-    volnor::ui::QtDialogs dialogs(QStringLiteral("Volnor_eplan_db"));
-    EXPECT_EQ(buttonsOfTheDialog([&] { dialogs.confirm(QStringLiteral("Загрузка завершена!")); }),
+    volnor::ui::QtDialogs dialogs("Volnor_eplan_db");
+    EXPECT_EQ(buttonsOfTheDialog([&] { dialogs.confirm("Загрузка завершена!"); }),
               QStringList{QStringLiteral("&Да")});
-    EXPECT_EQ(buttonsOfTheDialog([&] { dialogs.warning(QStringLiteral("Предупреждение")); }),
+    EXPECT_EQ(buttonsOfTheDialog([&] { dialogs.warning("Предупреждение"); }),
               QStringList{QStringLiteral("OK")});
-    EXPECT_EQ(
-        buttonsOfTheDialog([&] { dialogs.errorReport(QStringLiteral("T"), QStringLiteral("x.")); }),
-        QStringList{QStringLiteral("OK")});
+    EXPECT_EQ(buttonsOfTheDialog([&] { dialogs.errorReport("T", "x."); }),
+              QStringList{QStringLiteral("OK")});
 
-    // The file chooser's own labels.
+    // The file chooser's own labels, and the title and filter it was asked for, the filter
+    // from the program's "Description|masks" form.
     QStringList chooser;
+    QString title;
+    QStringList filters;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (!dialog) return;
+        title = dialog->windowTitle();
+        filters = dialog->nameFilters();
         chooser << dialog->labelText(QFileDialog::Accept) << dialog->labelText(QFileDialog::Reject)
                 << dialog->labelText(QFileDialog::LookIn)
                 << dialog->labelText(QFileDialog::FileType);
         dialog->reject();
     });
-    EXPECT_EQ(dialogs.chooseFile(QStringLiteral("Выбор базы"), QStringLiteral("База (*.mdb)")),
-              std::nullopt);
+    EXPECT_EQ(dialogs.chooseFile("Выбор базы", "База|*.mdb;*.MDB|Все файлы|*.*"), std::nullopt);
+    EXPECT_EQ(title, QStringLiteral("Выбор базы"));
+    EXPECT_EQ(filters, (QStringList{QStringLiteral("База (*.mdb *.MDB)"),
+                                    QStringLiteral("Все файлы (*.*)")}));
     ASSERT_EQ(chooser.size(), 4);
     EXPECT_EQ(chooser[0], QStringLiteral("&Открыть"));
     EXPECT_EQ(chooser[1], QStringLiteral("Отмена"));

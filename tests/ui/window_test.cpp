@@ -1,81 +1,98 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFontInfo>
 #include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
-#include <QTemporaryDir>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QWindow>
+#include <filesystem>
 #include <stdexcept>
 
+#include "app/app.h"
 #include "buildconfig.h"
 #include "catalogue/catalogue.h"
 #include "platform/error.h"
+#include "platform/text.h"
 #include "support/configuration.h"
+#include "support/files.h"
 #include "support/recorders.h"
-#include "ui/Unit1.h"
-#include "ui/style.h"
-#include "update/self_update.h"
+#include "ui/qt/Unit1.h"
+#include "ui/qt/qt_text.h"
+#include "ui/qt/style.h"
 
 namespace {
 
+namespace fs = std::filesystem;
 using volnor::WinPaths;
 using volnor::test::RecordingDialogs;
 using volnor::test::RecordingShell;
 using volnor::test::ShownBox;
+using volnor::test::TempDir;
+using volnor::ui::qs;
 using volnor::ui::TForm1;
+
+std::string joined(const std::vector<std::string>& texts) { return volnor::join(texts, "\n"); }
 
 // A window over a temporary drive and executable's directory, under the program's style.
 class Window : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(drive.isValid() && exeDir.isValid());
-        ASSERT_TRUE(volnor::test::writeCurrentConfiguration(exeDir.path()));
+        ASSERT_NO_THROW(volnor::test::writeCurrentConfiguration(exeDir.path()));
         sheet = qApp->styleSheet();
         ASSERT_TRUE(volnor::ui::TrySetStyle(QString::fromLatin1(volnor::ui::kStyleName), dialogs,
-                                            QStringLiteral("T")));
+                                            "T"));
     }
     void TearDown() override { qApp->setStyleSheet(sheet); }
 
     std::unique_ptr<TForm1> open() {
         return std::make_unique<TForm1>(dialogs, shell, WinPaths(drive.path()), exeDir.path(),
-                                        QStringList{});
+                                        std::vector<std::string>{});
     }
 
     QString sheet;
-    QTemporaryDir drive;
-    QTemporaryDir exeDir;
+    TempDir drive;
+    TempDir exeDir;
     RecordingDialogs dialogs;
     RecordingShell shell;
 };
 
 TEST_F(Window, KeepsItsSizeWhateverIsAskedOfIt) {
+    // The stored form's client area.
+    const QSize client(893, 684);
     auto form = open();
     form->show();
-    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    EXPECT_EQ(form->size(), client);
     form->resize(1200, 900);
-    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    EXPECT_EQ(form->size(), client);
     form->setGeometry(10, 10, 300, 200);
-    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    EXPECT_EQ(form->size(), client);
     form->showMaximized();
     QApplication::processEvents();
-    EXPECT_EQ(form->size(), TForm1::kClientSize);
+    EXPECT_EQ(form->size(), client);
     EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
-    EXPECT_EQ(TForm1::kClientSize + TForm1::kFrameSize, QSize(909, 723));
 
     int minW = 1, minH = 2, maxW = 30000, maxH = -4;
     TForm1::FormConstrainedResize(minW, minH, maxW, maxH);
     EXPECT_EQ(QSize(minW, minH), QSize(909, 723));
     EXPECT_EQ(QSize(maxW, maxH), QSize(909, 723));
+    // What the window manager is given: one size as both limits, the outer window's less the
+    // frame that the window manager adds on Windows, 8 pixels at each side and a 31-pixel
+    // caption, so that the outer window measures 909 x 723 there.
+    const QWindow* handle = form->windowHandle();
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(handle->minimumSize(), handle->maximumSize());
+    EXPECT_EQ(QSize(minW, minH) - handle->minimumSize(), QSize(8 + 8, 31 + 8));
+    EXPECT_EQ(handle->minimumSize(), client);
 }
 
 TEST_F(Window, StartUpMovesTheProgressBarIntoTheStatusBarAndEmptiesIt) {
     auto form = open();
-    ASSERT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(dialogs.shown.empty()) << joined(dialogs.texts());
     EXPECT_EQ(form->ProgressBar1->parentWidget(), form->StatusBar1);
     EXPECT_EQ(form->ProgressBar1->geometry(), QRect(0, 2, 645, 17));
     EXPECT_EQ(form->ProgressBar1->minimum(), 0);
@@ -92,13 +109,13 @@ TEST_F(Window, StartUpMovesTheProgressBarIntoTheStatusBarAndEmptiesIt) {
 // window's 893 are seen, and the last update's date must lie within them whole.
 TEST_F(Window, TheLastUpdatesDateFitsTheVisiblePartOfStatusPanel1) {
     volnor::ui::installFontSubstitutions();
-    const auto russian = *volnor::ShortDateFormat::fromPicture(QStringLiteral("dd.MM.yyyy"));
-    ASSERT_TRUE(volnor::test::writeCurrentConfiguration(exeDir.path(), russian));
-    volnor::update::Settings settings;
+    const auto russian = *volnor::ShortDateFormat::fromPicture("dd.MM.yyyy");
+    ASSERT_NO_THROW(volnor::test::writeCurrentConfiguration(exeDir.path(), russian));
+    volnor::update::Settings settings = TForm1::userSettings();
     settings.dateFormat = russian;
-    TForm1 form(dialogs, shell, WinPaths(drive.path()), exeDir.path(), QStringList{}, settings);
+    TForm1 form(dialogs, shell, WinPaths(drive.path()), exeDir.path(), {}, settings);
     form.show();
-    ASSERT_TRUE(dialogs.shown.empty()) << dialogs.texts().join(QLatin1Char('\n')).toStdString();
+    ASSERT_TRUE(dialogs.shown.empty()) << joined(dialogs.texts());
     const QString text = QStringLiteral("Дата последнего обновления: 01.12.2026");
     ASSERT_EQ(form.StatusBar1->panelText(1), text);
 
@@ -146,20 +163,17 @@ TEST_F(Window, WorkReportsAddUpAndAreHeldAtTheEndsOfTheRange) {
 }
 
 TEST_F(Window, StartUpCreatesThePartsDataFolderAndRemovesALeftRestartScript) {
-    QFile script(QDir(exeDir.path()).filePath(QStringLiteral("cmdrun.cmd")));
-    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
-    script.close();
-    QFile other(QDir(exeDir.path()).filePath(QStringLiteral("cmdupdate.cmd")));
-    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
-    other.close();
+    const fs::path script = exeDir.file("cmdrun.cmd");
+    const fs::path other = exeDir.file("cmdupdate.cmd");
+    volnor::test::writeFile(script, "");
+    volnor::test::writeFile(other, "");
 
     auto form = open();
-    EXPECT_TRUE(
-        QDir(drive.filePath(QStringLiteral("Users/Public/EPLAN/Data/Элементы/VOLNOR"))).exists());
-    EXPECT_FALSE(script.exists());
-    EXPECT_TRUE(other.exists());
-    EXPECT_TRUE(form->cmdupdate.isEmpty());
-    EXPECT_TRUE(form->cmdrun.isEmpty());
+    EXPECT_TRUE(fs::is_directory(drive.file("Users/Public/EPLAN/Data/Элементы/VOLNOR")));
+    EXPECT_FALSE(fs::exists(script));
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_TRUE(form->cmdupdate.empty());
+    EXPECT_TRUE(form->cmdrun.empty());
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -170,7 +184,7 @@ TEST_F(Window, TheTreeShowsTheCatalogueCollapsedAndReadOnly) {
     ASSERT_EQ(tree->topLevelItemCount(), static_cast<int>(nodes.size()));
     for (int i = 0; i < tree->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = tree->topLevelItem(i);
-        EXPECT_EQ(item->text(0), nodes[i].text);
+        EXPECT_EQ(item->text(0), qs(nodes[i].text));
         EXPECT_EQ(item->childCount(), static_cast<int>(nodes[i].children.size()));
         EXPECT_FALSE(item->isExpanded()) << item->text(0).toStdString();
         EXPECT_FALSE(item->flags() & Qt::ItemIsEditable);
@@ -236,7 +250,7 @@ TEST_F(Window, HasItsCaptionFontsAndHiddenPanels) {
 
 TEST_F(Window, ToolbarButtonsCarryTheirCaptionsTooltipsAndImages) {
     auto form = open();
-    const QString web = QString::fromUtf8(volnor::buildconfig::kWebHost);
+    const QString web = qs(volnor::buildconfig::kWebHost);
     struct Button {
         QToolButton* button;
         QString caption;
@@ -293,7 +307,7 @@ TEST_F(Window, AnErrorEndsTheOperationWithOneReportAndTheProgramGoesOn) {
     auto form = open();
     bool after = false;
     EXPECT_FALSE(form->guard([&] {
-        throw volnor::Error(QStringLiteral("'' is not a valid date"));
+        throw volnor::Error("'' is not a valid date");
         after = true;
     }));
     EXPECT_FALSE(after);
@@ -302,12 +316,12 @@ TEST_F(Window, AnErrorEndsTheOperationWithOneReportAndTheProgramGoesOn) {
     EXPECT_TRUE(after);
 
     ASSERT_EQ(dialogs.shown.size(), 2u);
-    const QString title = QStringLiteral("ui_window_test");
+    const std::string title = "ui_window_test";
     EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::ErrorReport);
     EXPECT_EQ(dialogs.shown[0].title, title);
-    EXPECT_EQ(dialogs.shown[0].text, QStringLiteral("'' is not a valid date."));
+    EXPECT_EQ(dialogs.shown[0].text, "'' is not a valid date.");
     EXPECT_EQ(dialogs.shown[1].title, title);
-    EXPECT_EQ(dialogs.shown[1].text, QStringLiteral("disk full!"));
+    EXPECT_EQ(dialogs.shown[1].text, "disk full!");
 }
 
 // A widget that counts its paintings.
@@ -331,62 +345,35 @@ TEST(Pump, RepaintsWhileTheProgramBlocks) {
 TEST(Style, AppliesTheNamedStyleAndReportsAnUnknownOne) {
     RecordingDialogs dialogs;
     const QString before = qApp->styleSheet();
-    EXPECT_FALSE(volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri Dark"), dialogs,
-                                         QStringLiteral("T")));
+    EXPECT_FALSE(volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri Dark"), dialogs, "T"));
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::ErrorReport);
-    EXPECT_TRUE(dialogs.shown[0].text.contains(QStringLiteral("Sapphire Kamri Dark")));
+    EXPECT_EQ(dialogs.shown[0].title, "T");
+    EXPECT_NE(dialogs.shown[0].text.find("Sapphire Kamri Dark"), std::string::npos);
     EXPECT_EQ(qApp->styleSheet(), before);
 
-    EXPECT_TRUE(
-        volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri"), dialogs, QStringLiteral("T")));
+    EXPECT_TRUE(volnor::ui::TrySetStyle(QStringLiteral("Sapphire Kamri"), dialogs, "T"));
     EXPECT_EQ(dialogs.shown.size(), 1u);
     EXPECT_TRUE(qApp->styleSheet().contains(QStringLiteral("QToolBar#ToolBar1")));
     qApp->setStyleSheet(before);
 }
 
-// The instruction text as the user's workflow gives it, line by line, blanks included.
-// clang-format off
-const char16_t* const kInstructionLines[] = {
-    u"0. Для скачивания файлов щелкните два раза левой кнопкой мыши на группу продукции из списка, ",
-    u"дождитесь получения сообщения о успешном завершении скачивания. ",
-    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
-    u"Импорт файлов осуществляется средствами EPLAN Electric P8: ",
-    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
-    u"1.Откройте базу данных изделий;  ",
-    u"",
-    u"2.Выберите Дополнительно -> Импортировать;  ",
-    u"",
-    u"3.Выберите из раскрывающегося списка тип файла «Формат обмена данными EPLAN Data Portal (EDZ)»;  ",
-    u"",
-    u"4.В поле «Имя файла» укажите файлы, необходимые для импорта (возможен многократный выбор);  ",
-    u"",
-    u"5.Щелкните по кнопке «ОК». ",
-    u"- - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - -  ",
-    u"Для удаления продукции ВОЛНОР необходимо  подключить в программе базу данных EPLAN Electric P8: ",
-    u" - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - - ",
-    u" 1. Нажмите в меню программы кнопку \"Путь к базе\"; ",
-    u"",
-    u"2. В диалоговом окне выберите MDB файл базы данных;",
-    u"",
-    u"3. По умолчанию база данных лежит по следующему пути: C:\\Users\\Public\\EPLAN\\Data\\Элементы",
-    u"\\ESS_part001.mdb",
-    u"",
-    u"4. Выделить из списка продукцию и нажать правой кнопкой мыши по заголовку выбрав из контекстного ",
-    u"меню пункт \"Удаление группы\".",
-};
-// clang-format on
-
-TEST(InstructionText, IsTheWorkflowLineByLineBlanksIncluded) {
+// Each line of the workflow is a paragraph of the field as it is, blanks at its end included:
+// nothing merged, split, trimmed or re-encoded on its way into the field.
+TEST(InstructionText, ThePanelShowsTheWorkflowLineByLineBlanksIncluded) {
     volnor::ui::TFrame2 frame;
     EXPECT_EQ(frame.size(), QSize(709, 467));
-    const QStringList lines = frame.Memo1->toPlainText().split(QLatin1Char('\n'));
-    ASSERT_EQ(lines.size(), 26);
+    const std::vector<std::string>& lines = volnor::app::instructionLines();
+    const QTextDocument* document = frame.Memo1->document();
+    ASSERT_EQ(document->blockCount(), 26);
+    ASSERT_EQ(lines.size(), 26u);
     for (int i = 0; i < 26; ++i)
-        EXPECT_EQ(lines[i], QString::fromUtf16(kInstructionLines[i])) << "line " << i + 1;
+        EXPECT_EQ(document->findBlockByNumber(i).text(), qs(lines[i])) << "line " << i + 1;
     EXPECT_EQ(frame.Memo1->geometry(), QRect(3, 3, 694, 454));
     EXPECT_FALSE(frame.Memo1->isReadOnly());
     EXPECT_EQ(frame.Memo1->lineWrapMode(), QTextEdit::WidgetWidth);
+    // Nothing to undo: the text is the field's own, not an edit the user could take back.
+    EXPECT_FALSE(document->isUndoAvailable());
 }
 
 // The field has no scroll bars: every line of the text, wrapped at the field's width, lies in

@@ -1,26 +1,26 @@
 // INI files read and written with the platform's private-profile rules.
-#include "update/ini.h"
-
 #include <gtest/gtest.h>
 
-#include <QDir>
-#include <QFile>
-#include <QTemporaryDir>
-
-#include "platform/ansi.h"
+#include "platform/ansi_codec.h"
 #include "platform/error.h"
+#include "platform/posix/ini_files.h"
+#include "platform/text.h"
+#include "support/files.h"
 
 namespace volnor {
 namespace {
 
-// Text in the users' code page, as the maker's server and Windows write INI files.
-QByteArray ansi(const char* utf8) { return *toAnsi(QString::fromUtf8(utf8)); }
+using posix::iniValue;
+using posix::iniWithValue;
 
-QByteArray utf16(const QString& text, bool littleEndian) {
-    QByteArray out = littleEndian ? QByteArray("\xFF\xFE") : QByteArray("\xFE\xFF");
-    for (const QChar c : text) {
-        const char lo = static_cast<char>(c.unicode() & 0xFF);
-        const char hi = static_cast<char>(c.unicode() >> 8);
+// Text in the users' code page, as the maker's server and Windows write INI files.
+std::string ansi(std::string_view utf8) { return *utf8ToAnsi(utf8); }
+
+std::string utf16(std::string_view utf8, bool littleEndian) {
+    std::string out = littleEndian ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t c : toUtf16(utf8)) {
+        const char lo = static_cast<char>(c & 0xFF);
+        const char hi = static_cast<char>(c >> 8);
         out += littleEndian ? lo : hi;
         out += littleEndian ? hi : lo;
     }
@@ -29,33 +29,34 @@ QByteArray utf16(const QString& text, bool littleEndian) {
 
 // A literal with its NUL bytes.
 template <std::size_t N>
-QByteArray bytes(const char (&text)[N]) {
-    return QByteArray(text, N - 1);
+std::string bytes(const char (&text)[N]) {
+    return std::string(text, N - 1);
 }
 
-std::string shown(const std::optional<QString>& value) {
-    return value ? "\"" + value->toStdString() + "\"" : "(missing)";
+std::string shown(const std::optional<std::string>& value) {
+    return value ? "\"" + *value + "\"" : "(missing)";
 }
 
 TEST(IniValue, FollowsThePlatformReadersRules) {
-    const QString x3000(3000, QLatin1Char('x'));
-    const QString x2047(2047, QLatin1Char('x'));
+    const std::string x3000(3000, 'x');
+    const std::string x2047(2047, 'x');
+    // A character outside the basic plane takes two UTF-16 units: the cut keeps it out whole.
+    const std::string emoji = "\xF0\x9F\x99\x82";
     struct Case {
         const char* what;
-        QByteArray content;
+        std::string content;
         const char* section;
         const char* key;
-        std::optional<QString> value;
+        std::optional<std::string> value;
     };
     const Case cases[] = {
         {"plain", "[EPLAN]\r\nDATE=01.12.2026\r\n", "EPLAN", "DATE", "01.12.2026"},
         {"section and key without regard to case", "[eplan]\r\ndate=1\r\n", "EPLAN", "Date", "1"},
         {"Cyrillic names without regard to case", ansi("[Раздел]\r\nКлюч=з\r\n"), "РАЗДЕЛ", "кЛЮЧ",
-         QStringLiteral("з")},
+         "з"},
         {"Windows-1251 value", ansi("[EPLAN]\r\nMESS=Новые серии щитов\r\n"), "EPLAN", "MESS",
-         QStringLiteral("Новые серии щитов")},
-        {"UTF-8 text read as Windows-1251", "[S]\r\nK=\xD0\xA9\r\n", "S", "K",
-         QStringLiteral("Р©")},
+         "Новые серии щитов"},
+        {"UTF-8 text read as Windows-1251", "[S]\r\nK=\xD0\xA9\r\n", "S", "K", "Р©"},
         {"blanks around the value", "[S]\r\nK = \t v a l \t\r\n", "S", "K", "v a l"},
         {"only spaces and tabs are blanks", "[S]\r\nK=\fa\v\r\n", "S", "K", "\fa\v"},
         {"blanks around names, text after the section's ]", "  [ EPLAN ] ; x\r\n\t K\t= v\r\n",
@@ -90,35 +91,35 @@ TEST(IniValue, FollowsThePlatformReadersRules) {
         {"CR", "[S]\rA=1\rK=2", "S", "K", "2"},
         {"mixed line ends", "[S]\r\nA=1\rB=3\nK=2", "S", "K", "2"},
         {"CR CR LF is two line ends", "[S]\r\r\nK=2\r\n", "S", "K", "2"},
-        {"UTF-16 little-endian with its mark",
-         utf16(QStringLiteral("[EPLAN]\r\nMESS=Новости\r\n"), true), "eplan", "mess",
-         QStringLiteral("Новости")},
-        {"UTF-16 big-endian with its mark",
-         utf16(QStringLiteral("[EPLAN]\r\nMESS=Новости\r\n"), false), "EPLAN", "MESS",
-         QStringLiteral("Новости")},
+        {"UTF-16 little-endian with its mark", utf16("[EPLAN]\r\nMESS=Новости\r\n", true), "eplan",
+         "mess", "Новости"},
+        {"UTF-16 big-endian with its mark", utf16("[EPLAN]\r\nMESS=Новости\r\n", false), "EPLAN",
+         "MESS", "Новости"},
         {"a UTF-8 mark is text of the first line", "\xEF\xBB\xBF[EPLAN]\r\nDATE=1\r\n", "EPLAN",
          "DATE", std::nullopt},
-        {"a value is cut after 2047 characters", ("[S]\r\nK=" + x3000 + "\r\n").toLatin1(), "S",
-         "K", x2047},
-        {"2047 characters stay whole", ("[S]\r\nK=" + x2047 + "\r\n").toLatin1(), "S", "K", x2047},
-        {"quotes go before the cut", ("[S]\r\nK=\"" + x3000 + "\"\r\n").toLatin1(), "S", "K",
-         x2047},
+        {"a value is cut after 2047 characters", "[S]\r\nK=" + x3000 + "\r\n", "S", "K", x2047},
+        {"2047 characters stay whole", "[S]\r\nK=" + x2047 + "\r\n", "S", "K", x2047},
+        {"quotes go before the cut", "[S]\r\nK=\"" + x3000 + "\"\r\n", "S", "K", x2047},
+        {"the cut counts UTF-16 units and keeps a pair out whole",
+         utf16("[S]\r\nK=" + std::string(2046, 'x') + emoji + "y\r\n", true), "S", "K",
+         std::string(2046, 'x')},
+        {"... and keeps a pair that ends at the limit",
+         utf16("[S]\r\nK=" + std::string(2045, 'x') + emoji + "y\r\n", true), "S", "K",
+         std::string(2045, 'x') + emoji},
         {"missing section", "[A]\r\nK=1\r\n", "B", "K", std::nullopt},
         {"empty file", "", "EPLAN", "DATE", std::nullopt},
         {"an error page", "<html><body>Not here</body></html>", "EPLAN", "DATE", std::nullopt},
     };
     for (const Case& c : cases) {
-        const auto value =
-            iniValue(c.content, QString::fromUtf8(c.section), QString::fromUtf8(c.key));
-        EXPECT_EQ(shown(value), shown(c.value)) << c.what;
+        EXPECT_EQ(shown(iniValue(c.content, c.section, c.key)), shown(c.value)) << c.what;
     }
 }
 
 TEST(IniWithValue, ChangesOneLineAndKeepsTheBytesOfEveryOther) {
     struct Case {
         const char* what;
-        QByteArray before;
-        QByteArray after;
+        std::string before;
+        std::string after;
     };
     // Every case writes DATEUPDATE=10.12.2026 under "Eplan".
     const Case cases[] = {
@@ -151,96 +152,99 @@ TEST(IniWithValue, ChangesOneLineAndKeepsTheBytesOfEveryOther) {
          "; \x98\xFF\r\n[EPLAN\r\n[EPLAN]\r\n#DATEUPDATE=1\r\nDATEUPDATE=10.12.2026\rZ=\xC0\n"},
     };
     for (const Case& c : cases) {
-        const auto after = iniWithValue(c.before, QStringLiteral("Eplan"),
-                                        QStringLiteral("DATEUPDATE"), QStringLiteral("10.12.2026"));
+        const auto after = iniWithValue(c.before, "Eplan", "DATEUPDATE", "10.12.2026");
         ASSERT_TRUE(after.has_value()) << c.what;
-        EXPECT_EQ(after->toStdString(), c.after.toStdString()) << c.what;
-        EXPECT_EQ(iniValue(*after, QStringLiteral("EPLAN"), QStringLiteral("dateupdate")),
-                  QStringLiteral("10.12.2026"))
-            << c.what;
+        EXPECT_EQ(*after, c.after) << c.what;
+        EXPECT_EQ(shown(iniValue(*after, "EPLAN", "dateupdate")), shown("10.12.2026")) << c.what;
     }
 }
 
 TEST(IniWithValue, KeepsTheFilesEncoding) {
-    const QByteArray before = utf16(QStringLiteral("[Раздел]\r\nK=старое\r\nL=1\r\n"), true);
-    const auto after = iniWithValue(before, QStringLiteral("раздел"), QStringLiteral("k"),
-                                    QStringLiteral("новое"));
+    const std::string before = utf16("[Раздел]\r\nK=старое\r\nL=1\r\n", true);
+    const auto after = iniWithValue(before, "раздел", "k", "новое");
     ASSERT_TRUE(after.has_value());
-    EXPECT_EQ(*after, utf16(QStringLiteral("[Раздел]\r\nK=новое\r\nL=1\r\n"), true));
+    EXPECT_EQ(*after, utf16("[Раздел]\r\nK=новое\r\nL=1\r\n", true));
 
+    // A Cyrillic value goes into an ANSI file in its code page.
+    EXPECT_EQ(iniWithValue("[S]\r\n", "S", "K", "новое"), ansi("[S]\r\nK=новое\r\n"));
     // A character the code page lacks cannot go into an ANSI file; into a UTF-16 one it can.
-    EXPECT_FALSE(
-        iniWithValue("[S]\r\n", QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("中"))
-            .has_value());
-    EXPECT_TRUE(iniWithValue(before, QStringLiteral("S"), QStringLiteral("K"), QStringLiteral("中"))
-                    .has_value());
+    EXPECT_FALSE(iniWithValue("[S]\r\n", "S", "K", "中").has_value());
+    EXPECT_TRUE(iniWithValue(before, "S", "K", "中").has_value());
 }
 
 class IniFileTest : public ::testing::Test {
 protected:
-    QString file(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    void write(const QString& path, const QByteArray& bytes) {
-        QFile f(path);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(bytes);
-    }
-    static QByteArray read(const QString& path) {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(none)");
-    }
-    QTemporaryDir dir;
+    test::fs::path file(const char* name) const { return dir.file(name); }
+    test::TempDir dir;
+    posix::PosixIniFiles files;
 };
 
 TEST_F(IniFileTest, ReadsTheDefaultForWhatIsMissingAndTheFileAgainEachTime) {
-    const IniFile missing(file("missing.ini"));
-    EXPECT_EQ(missing.ReadString("EPLAN", "DATE"), QString());
-    EXPECT_EQ(missing.ReadString("EPLAN", "DATE", "d"), QStringLiteral("d"));
-    const IniFile folder(dir.path());
-    EXPECT_EQ(folder.ReadString("EPLAN", "DATE", "d"), QStringLiteral("d"));
+    const IniFile missing(files, file("missing.ini"));
+    EXPECT_EQ(missing.ReadString("EPLAN", "DATE"), "");
+    EXPECT_EQ(missing.ReadString("EPLAN", "DATE", "d"), "d");
+    const IniFile folder(files, dir.path());
+    EXPECT_EQ(folder.ReadString("EPLAN", "DATE", "d"), "d");
 
-    const IniFile ini(file("a.ini"));
-    write(ini.path(), "[EPLAN]\r\nDATE=\r\n");
-    EXPECT_EQ(ini.ReadString("EPLAN", "DATE", "d"), QString());
-    EXPECT_EQ(ini.ReadString("EPLAN", "MESS", "d"), QStringLiteral("d"));
-    write(ini.path(), "[EPLAN]\r\nDATE=2\r\n");
-    EXPECT_EQ(ini.ReadString("EPLAN", "DATE"), QStringLiteral("2"));
+    const IniFile ini(files, file("a.ini"));
+    test::writeFile(ini.path(), "[EPLAN]\r\nDATE=\r\n");
+    EXPECT_EQ(ini.ReadString("EPLAN", "DATE", "d"), "");
+    EXPECT_EQ(ini.ReadString("EPLAN", "MESS", "d"), "d");
+    test::writeFile(ini.path(), "[EPLAN]\r\nDATE=2\r\n");
+    EXPECT_EQ(ini.ReadString("EPLAN", "DATE"), "2");
 }
 
 TEST_F(IniFileTest, WritesTheFileWholeAndCreatesIt) {
-    IniFile ini(file("local.ini"));
+    IniFile ini(files, file("local.ini"));
     ini.WriteString("Eplan", "DATEUPDATE", "10.12.2026");
-    EXPECT_EQ(read(ini.path()), QByteArray("[Eplan]\r\nDATEUPDATE=10.12.2026\r\n"));
+    EXPECT_EQ(test::readFile(ini.path()), "[Eplan]\r\nDATEUPDATE=10.12.2026\r\n");
     ini.WriteString("EPLAN", "dateupdate", "11.12.2026");
-    EXPECT_EQ(read(ini.path()), QByteArray("[Eplan]\r\nDATEUPDATE=11.12.2026\r\n"));
+    EXPECT_EQ(test::readFile(ini.path()), "[Eplan]\r\nDATEUPDATE=11.12.2026\r\n");
     // Nothing is left beside it.
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
-              QStringList{QStringLiteral("local.ini")});
+    EXPECT_EQ(test::entryNames(dir.path()), std::vector<std::string>{"local.ini"});
+}
+
+TEST_F(IniFileTest, ANewFileHasThePermissionsOfAPlainOneAndAReplacedFileKeepsItsOwn) {
+    IniFile created(files, file("created.ini"));
+    created.WriteString("Eplan", "DATEUPDATE", "10.12.2026");
+    test::writeFile(file("plain"), "");
+    EXPECT_EQ(test::fs::status(created.path()).permissions(),
+              test::fs::status(file("plain")).permissions());
+
+    IniFile ini(files, file("local.ini"));
+    test::writeFile(ini.path(), "[EPLAN]\r\nDATEUPDATE=01.01.2020\r\n");
+    const auto mode =
+        test::fs::perms::owner_read | test::fs::perms::owner_write | test::fs::perms::group_read;
+    test::fs::permissions(ini.path(), mode);
+    ini.WriteString("Eplan", "DATEUPDATE", "10.12.2026");
+    EXPECT_EQ(test::fs::status(ini.path()).permissions(), mode);
 }
 
 TEST_F(IniFileTest, AWriteThatCannotBeDoneNamesTheFileAndChangesNothing) {
-    const QString existing = file("kept.ini");
-    write(existing, "[EPLAN]\r\nDATEUPDATE=01.01.2020\r\n");
+    const test::fs::path existing = file("kept.ini");
+    test::writeFile(existing, "[EPLAN]\r\nDATEUPDATE=01.01.2020\r\n");
     struct Case {
         const char* what;
-        QString path;
-        QString value;
+        test::fs::path path;
+        const char* value;
     };
     const Case cases[] = {
-        {"missing folder", file("no/such/local.ini"), QStringLiteral("10.12.2026")},
-        {"a folder in the way", dir.path(), QStringLiteral("10.12.2026")},
-        {"a value the file's code page lacks", existing, QStringLiteral("中")},
+        {"missing folder", file("no/such/local.ini"), "10.12.2026"},
+        {"a folder in the way", dir.path(), "10.12.2026"},
+        {"a value the file's code page lacks", existing, "中"},
     };
     for (const Case& c : cases) {
-        IniFile ini(c.path);
+        IniFile ini(files, c.path);
         try {
             ini.WriteString("Eplan", "DATEUPDATE", c.value);
             ADD_FAILURE() << c.what << ": no error";
         } catch (const Error& e) {
-            EXPECT_EQ(e.text(), QStringLiteral("Unable to write to %1").arg(c.path)) << c.what;
+            EXPECT_EQ(e.text(), "Unable to write to " + utf8Of(c.path)) << c.what;
         }
     }
-    EXPECT_EQ(read(existing), QByteArray("[EPLAN]\r\nDATEUPDATE=01.01.2020\r\n"));
-    EXPECT_FALSE(QFileInfo::exists(file("no")));
+    EXPECT_EQ(test::readFile(existing), "[EPLAN]\r\nDATEUPDATE=01.01.2020\r\n");
+    EXPECT_FALSE(test::fs::exists(file("no")));
+    EXPECT_EQ(test::entryNames(dir.path()), std::vector<std::string>{"kept.ini"});
 }
 
 }  // namespace

@@ -10,86 +10,101 @@
 #include <signal.h>
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QThread>
 #include <QTimer>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <thread>
 
 #include "platform/dialogs.h"
+#include "platform/ini_file.h"
+#include "platform/posix/ini_files.h"
+#include "platform/posix/system.h"
 #include "platform/shell.h"
-#include "ui/Unit1.h"
+#include "platform/text.h"
+#include "ui/qt/Unit1.h"
 
 namespace {
 
-QString here(const char* name) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(QString::fromLatin1(name));
+namespace fs = std::filesystem;
+
+const volnor::posix::PosixSystem kSystem;
+
+fs::path programDir() { return kSystem.executablePath().parent_path(); }
+fs::path here(const char* name) { return programDir() / name; }
+
+std::string contentOf(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-void log(const QString& line) {
-    QFile f(here("starts.log"));
-    if (f.open(QIODevice::Append)) f.write(line.toUtf8() + '\n');
+void log(const std::string& line) {
+    std::ofstream(here("starts.log"), std::ios::binary | std::ios::app) << line << '\n';
 }
 
 class LoggingDialogs : public volnor::Dialogs {
 public:
-    void confirm(const QString& text) override { log(QStringLiteral("report ") + text); }
-    void warning(const QString& text) override { log(QStringLiteral("report ") + text); }
-    void showMessage(const QString& text) override { log(QStringLiteral("report ") + text); }
-    void errorReport(const QString&, const QString& text) override {
-        log(QStringLiteral("report ") + text);
+    void confirm(const std::string& text) override { log("report " + text); }
+    void warning(const std::string& text) override { log("report " + text); }
+    void showMessage(const std::string& text) override { log("report " + text); }
+    void errorReport(const std::string&, const std::string& text) override {
+        log("report " + text);
     }
-    std::optional<QString> chooseFile(const QString&, const QString&) override { return {}; }
+    std::optional<std::string> chooseFile(const std::string&, const std::string&) override {
+        return {};
+    }
 };
 
 class NoShell : public volnor::Shell {
 public:
-    void openUrl(const QString&) override {}
-    void openFolder(const QString&) override {}
+    void openUrl(const std::string&) override {}
+    void openFolder(const std::string&) override {}
 };
 
-QString version() {
-    QFile file(here("version.txt"));
-    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll().trimmed())
-                                          : QStringLiteral("(none)");
+std::string version() {
+    if (!fs::exists(here("version.txt"))) return "(none)";
+    return std::string(volnor::trimmed(contentOf(here("version.txt"))));
 }
 
-bool running(qint64 pid) { return pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0; }
+bool running(std::int64_t pid) { return pid > 0 && kill(static_cast<pid_t>(pid), 0) == 0; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const qint64 pid = QCoreApplication::applicationPid();
+    const std::int64_t pid = kSystem.processId();
 
-    qint64 previous = 0;
-    QFile starts(here("starts.log"));
-    if (starts.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : starts.readAll().split('\n'))
-            if (line.startsWith("start ")) previous = line.split(' ').value(1).toLongLong();
-        starts.close();
+    std::int64_t previous = 0;
+    for (const std::string& line : volnor::split(contentOf(here("starts.log")), '\n', true)) {
+        const std::vector<std::string> fields = volnor::split(line, ' ');
+        if (fields.size() > 1 && fields[0] == "start") previous = std::stoll(fields[1]);
     }
-    log(QStringLiteral("start %1 %2 old-running=%3")
-            .arg(pid)
-            .arg(version())
-            .arg(running(previous) ? 1 : 0));
+    log("start " + std::to_string(pid) + " " + version() +
+        " old-running=" + (running(previous) ? "1" : "0"));
 
-    const volnor::IniFile settings(here("stand_in.ini"));
-    volnor::update::Settings update;
-    update.dateFormat = *volnor::ShortDateFormat::fromPicture(QStringLiteral("dd.MM.yyyy"));
+    volnor::posix::PosixIniFiles iniFiles;
+    const volnor::IniFile settings(iniFiles, here("stand_in.ini"));
+    volnor::update::Settings update = volnor::update::Settings::of(kSystem);
+    update.dateFormat = *volnor::ShortDateFormat::fromPicture("dd.MM.yyyy");
     LoggingDialogs dialogs;
     NoShell shell;
     bool updating = false;
     {
-        volnor::ui::TForm1 form(
-            dialogs, shell, volnor::WinPaths(here("drive")), QCoreApplication::applicationDirPath(),
-            settings.ReadString("stand-in", "connect").split(u';', Qt::SkipEmptyParts), update);
+        volnor::ui::TForm1 form(dialogs, shell, volnor::WinPaths(here("drive")),
+                                programDir(),
+                                volnor::split(settings.ReadString("stand-in", "connect"), ';', true),
+                                update);
         updating = form.terminateRequested();
         // Without an update nobody closes the window: the stand-in ends by itself.
         if (!updating) QTimer::singleShot(0, &app, &QCoreApplication::quit);
         form.show();
         app.exec();
     }
-    if (updating) QThread::msleep(500);
-    log(QStringLiteral("exit %1 update=%2 %3").arg(pid).arg(updating ? 1 : 0).arg(version()));
+    if (updating) std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    log("exit " + std::to_string(pid) + " update=" + (updating ? "1" : "0") + " " + version());
     return 0;
 }

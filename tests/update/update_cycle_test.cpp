@@ -3,119 +3,124 @@
 // for it, unpacks the archive over the program directory and starts the restart script, which
 // starts the new program; the new program's start removes the restart script.
 #include <gtest/gtest.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
-#include <QCoreApplication>
-#include <QThread>
+#include <chrono>
+#include <thread>
 
-#include "platform/ansi.h"
+#include "platform/ansi_codec.h"
+#include "platform/posix/system.h"
 #include "support/servers.h"
 #include "update/update_dir.h"
 
 namespace volnor::test {
 namespace {
 
+using std::chrono::days;
+using std::chrono::sys_days;
+using std::chrono::year_month_day;
+
 class UpdateCycle : public UpdateDirTest {
 protected:
-    static QString standIn() {
-        return QDir(QCoreApplication::applicationDirPath())
-            .filePath(QStringLiteral("update_program_stand_in"));
-    }
-    static QByteArray bytesOf(const QString& file) {
-        QFile f(file);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    static fs::path standIn() {
+        return posix::PosixSystem().executablePath().parent_path() / "update_program_stand_in";
     }
     // An executable as a file of its own, marked so that the old and the new one differ.
-    void install(const QString& folder, const QString& name, const QString& from,
-                 const QByteArray& mark) const {
-        QFile out(QDir(folder).filePath(name));
-        ASSERT_TRUE(QDir().mkpath(QFileInfo(out).path()));
-        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
-        out.write(bytesOf(from) + mark);
-        out.close();
-        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                           QFileDevice::ExeOwner);
+    static void install(const fs::path& folder, const std::string& name, const fs::path& from,
+                        const std::string& mark) {
+        const fs::path file = folder / name;
+        ASSERT_NO_THROW(writeFile(file, readFile(from) + mark));
+        fs::permissions(file, fs::perms::owner_all);
     }
-    QStringList log() const {
-        return QString::fromUtf8(read(QStringLiteral("starts.log")))
-            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    std::vector<std::string> log() const { return split(read("starts.log"), '\n', true); }
+    static std::size_t count(const std::vector<std::string>& lines, std::string_view part) {
+        std::size_t n = 0;
+        for (const std::string& line : lines) n += line.find(part) != std::string::npos;
+        return n;
+    }
+
+    // The program started as a user starts it: without arguments, in its own folder.
+    static pid_t start(const fs::path& program, const fs::path& folder) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            if (::chdir(folder.c_str()) == 0) ::execl(program.c_str(), program.c_str(), nullptr);
+            ::_exit(127);
+        }
+        return pid;
+    }
+    // Its exit code, or nothing when it has not ended within the time.
+    static std::optional<int> waitFor(pid_t pid, std::chrono::seconds limit) {
+        const auto end = std::chrono::steady_clock::now() + limit;
+        int status = 0;
+        while (::waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > end) {
+                ::kill(pid, SIGKILL);
+                ::waitpid(pid, &status, 0);
+                return std::nullopt;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }
 };
 
 TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasEnded) {
     const ShortDateFormat ru = russian();
-    const QDate today = QDate::currentDate();
-    const QString published = DateToStr(today.addDays(1), ru);
+    const year_month_day today = posix::PosixSystem().today();
+    const std::string published = DateToStr(sys_days(today) + days(1), ru);
 
-    QTemporaryDir web, ftp, stage;
-    ASSERT_TRUE(QDir().mkpath(web.filePath(QStringLiteral("f/8270"))));
-    QFile remote(web.filePath(QStringLiteral("f/8270/eplan-config.ini")));
-    ASSERT_TRUE(remote.open(QIODevice::WriteOnly));
-    remote.write(
-        *toAnsi(QStringLiteral("[EPLAN]\r\nDATE=%1\r\nMESS=Обновление\r\n").arg(published)));
-    remote.close();
+    const TempDir web, ftp, stage;
+    writeFile(web.file("f/8270/eplan-config.ini"),
+              *utf8ToAnsi("[EPLAN]\r\nDATE=" + published + "\r\nMESS=Обновление\r\n"));
 
     // The new build: the program, the interpreter and data, told apart from the old by a mark.
-    const QString interpreter = QStringLiteral(VOLNOR_BIN_DIR "/cmd");
-    install(stage.path(), QStringLiteral("VOLNOR_Eplan_DB"), standIn(), "new");
-    install(stage.path(), QStringLiteral("cmd"), interpreter, "new");
-    QFile version(stage.filePath(QStringLiteral("version.txt")));
-    ASSERT_TRUE(version.open(QIODevice::WriteOnly));
-    version.write("new");
-    version.close();
-    ASSERT_TRUE(QDir().mkpath(stage.filePath(QStringLiteral("data"))));
-    QFile data(stage.filePath(QStringLiteral("data/readme.txt")));
-    ASSERT_TRUE(data.open(QIODevice::WriteOnly));
-    data.write("new data");
-    data.close();
-    ASSERT_TRUE(QDir().mkpath(ftp.filePath(QStringLiteral("eplan"))));
-    QFile archive(ftp.filePath(QStringLiteral("eplan/update.7z")));
-    ASSERT_TRUE(archive.open(QIODevice::WriteOnly));
-    archive.write(sevenZipOf(stage.path(), {}));
-    archive.close();
+    const fs::path interpreter = VOLNOR_BIN_DIR "/cmd";
+    install(stage.path(), "VOLNOR_Eplan_DB", standIn(), "new");
+    install(stage.path(), "cmd", interpreter, "new");
+    writeFile(stage.file("version.txt"), "new");
+    writeFile(stage.file("data/readme.txt"), "new data");
+    writeFile(ftp.file("eplan/update.7z"), sevenZipOf(stage.path(), {}));
 
     // The old program directory.
-    install(dir().path(), QStringLiteral("VOLNOR_Eplan_DB"), standIn(), "old");
-    install(dir().path(), QStringLiteral("cmd"), interpreter, "old");
-    write(QStringLiteral("version.txt"), "old");
-    write(QStringLiteral("eplan-config_local.ini"),
-          "[EPLAN]\r\nDATEUPDATE=" + DateToStr(today.addDays(-10), ru).toLatin1() + "\r\n");
+    install(dir(), "VOLNOR_Eplan_DB", standIn(), "old");
+    install(dir(), "cmd", interpreter, "old");
+    write("version.txt", "old");
+    write("eplan-config_local.ini",
+          "[EPLAN]\r\nDATEUPDATE=" + DateToStr(sys_days(today) - days(10), ru) + "\r\n");
     HttpsServer https(web.path());
     FtpServer ftpServer(ftp.path());
-    write(QStringLiteral("stand_in.ini"),
-          "[stand-in]\r\nconnect=" +
-              (https.connectTo() + ftpServer.connectTo()).join(QLatin1Char(';')).toUtf8() + "\r\n");
+    std::vector<std::string> connect = https.connectTo();
+    for (const std::string& entry : ftpServer.connectTo()) connect.push_back(entry);
+    write("stand_in.ini", "[stand-in]\r\nconnect=" + join(connect, ";") + "\r\n");
 
-    QProcess old;
-    old.setWorkingDirectory(dir().path());
-    old.setProcessChannelMode(QProcess::ForwardedChannels);
-    old.start(path(QStringLiteral("VOLNOR_Eplan_DB")), {});
-    ASSERT_TRUE(old.waitForStarted(30000));
-    const QString oldPid = QString::number(old.processId());
-    ASSERT_TRUE(old.waitForFinished(120000));
-    EXPECT_EQ(old.exitCode(), 0);
+    const pid_t old = start(path("VOLNOR_Eplan_DB"), dir());
+    ASSERT_GT(old, 0);
+    const std::string oldPid = std::to_string(old);
+    const std::optional<int> exitCode = waitFor(old, std::chrono::seconds(120));
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(*exitCode, 0);
     // The new program has run when it has logged its end.
-    for (int i = 0; i < 1200 && log().filter(QStringLiteral("exit ")).size() < 2; ++i)
-        QThread::msleep(50);
+    for (int i = 0; i < 1200 && count(log(), "exit ") < 2; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
 
-    const QStringList lines = log();
-    ASSERT_EQ(lines.size(), 4) << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("start %1 old").arg(oldPid)))
-        << lines[0].toStdString();
+    const std::vector<std::string> lines = log();
+    ASSERT_EQ(lines.size(), 4u) << join(lines, "\n");
+    EXPECT_TRUE(lines[0].starts_with("start " + oldPid + " old")) << lines[0];
     // The old program's files stayed as they were until it had ended, and the new one started
     // after that.
-    EXPECT_EQ(lines[1].toStdString(),
-              QStringLiteral("exit %1 update=1 old").arg(oldPid).toStdString());
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(" new old-running=0"))) << lines[2].toStdString();
-    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(" update=0 new"))) << lines[3].toStdString();
+    EXPECT_EQ(lines[1], "exit " + oldPid + " update=1 old");
+    EXPECT_TRUE(lines[2].ends_with(" new old-running=0")) << lines[2];
+    EXPECT_TRUE(lines[3].ends_with(" update=0 new")) << lines[3];
 
-    EXPECT_EQ(read(QStringLiteral("VOLNOR_Eplan_DB")), bytesOf(standIn()) + "new");
-    EXPECT_EQ(read(QStringLiteral("cmd")), bytesOf(interpreter) + "new");
-    EXPECT_EQ(read(QStringLiteral("data/readme.txt")), QByteArray("new data"));
+    EXPECT_EQ(read("VOLNOR_Eplan_DB"), readFile(standIn()) + "new");
+    EXPECT_EQ(read("cmd"), readFile(interpreter) + "new");
+    EXPECT_EQ(read("data/readme.txt"), "new data");
     for (const char* gone : {"update.7z", "cmdupdate.cmd", "cmdrun.cmd"})
-        EXPECT_FALSE(exists(QString::fromLatin1(gone))) << gone;
+        EXPECT_FALSE(exists(gone)) << gone;
     // The published date, later than today, is recorded: the new program updated nothing.
-    EXPECT_EQ(read(QStringLiteral("eplan-config_local.ini")),
-              "[EPLAN]\r\nDATEUPDATE=" + published.toLatin1() + "\r\n");
+    EXPECT_EQ(read("eplan-config_local.ini"), "[EPLAN]\r\nDATEUPDATE=" + published + "\r\n");
     EXPECT_TRUE(sevenZipIntact());
 }
 
