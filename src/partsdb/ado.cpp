@@ -1,6 +1,7 @@
 #include "partsdb/ado.h"
 
 #include "partsdb/connection_string.h"
+#include "partsdb/texts.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -26,10 +27,17 @@ std::string connectionTemplate() {
 
 void AdoConnection::setConnected(bool on) {
     if (on == connected()) return;
-    if (on)
-        connection_->open(connectionString_);
-    else
+    if (!on) {
         connection_->close();
+        return;
+    }
+    try {
+        connection_->open(connectionString_);
+    } catch (const Error&) {
+        // The engine would name a file "mybase" beside the program, which the user never chose.
+        if (databaseFile() == kPlaceholder) throw Error(text::noDatabaseChosen());
+        throw;
+    }
 }
 
 std::string AdoConnection::databaseFile() const {
@@ -89,7 +97,7 @@ void AdoQuery::setParam(std::string_view name, std::string value) {
             return;
         }
     }
-    throw Error("Parameter '" + std::string(name) + "' not found.");
+    throw Error(text::parameterNotFound(name));
 }
 
 int AdoQuery::execSql() {

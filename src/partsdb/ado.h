@@ -10,6 +10,9 @@
 
 namespace volnor::partsdb {
 
+// The data source of the designed connection string, until the user chooses a file.
+inline constexpr std::string_view kPlaceholder = "mybase";
+
 // The designed connection string: 17 options, the data source the placeholder "mybase".
 std::string connectionTemplate();
 
@@ -21,7 +24,8 @@ public:
     void setConnectionString(std::string text) { connectionString_ = std::move(text); }
 
     bool connected() const { return connection_->isOpen(); }
-    // true opens with the connection string as it stands (throws volnor::Error); false closes.
+    // true opens with the connection string as it stands (throws volnor::Error, which says so
+    // when no file has been chosen yet); false closes.
     void setConnected(bool on);
 
     // The data source the connection string names: the database file.

@@ -1,5 +1,6 @@
 #include "partsdb/connection_string.h"
 
+#include "partsdb/texts.h"
 #include "platform/error.h"
 #include "platform/text.h"
 
@@ -21,8 +22,7 @@ std::map<std::string, std::string> parseConnectionString(std::string_view text) 
         if (eq == std::string_view::npos || (semi != std::string_view::npos && semi < eq)) {
             const std::string_view rest = trimmed(
                 text.substr(i, semi == std::string_view::npos ? std::string_view::npos : semi - i));
-            if (!rest.empty())
-                throw Error("Invalid connection string option '" + std::string(rest) + "'.");
+            if (!rest.empty()) throw Error(text::badConnectionOption(rest));
             if (semi == std::string_view::npos) break;
             i = semi + 1;
             continue;
@@ -34,8 +34,7 @@ std::map<std::string, std::string> parseConnectionString(std::string_view text) 
         if (i < n && text[i] == '"') {
             ++i;
             for (;;) {
-                if (i >= n)
-                    throw Error("Unterminated quote in connection string option '" + key + "'.");
+                if (i >= n) throw Error(text::badConnectionOption(key));
                 if (text[i] == '"') {
                     if (i + 1 < n && text[i + 1] == '"') {
                         value += '"';
@@ -48,8 +47,7 @@ std::map<std::string, std::string> parseConnectionString(std::string_view text) 
                 value += text[i++];
             }
             while (i < n && text[i] != ';') {
-                if (!isBlank(text[i]))
-                    throw Error("Invalid connection string option '" + key + "'.");
+                if (!isBlank(text[i])) throw Error(text::badConnectionOption(key));
                 ++i;
             }
         } else {

@@ -87,12 +87,10 @@ std::string makeTempFile(const std::string& folder) {
         errno = 0;
         std::ofstream created(pathOf(name), std::ios::binary);
         if (!created)
-            throw Error("Cannot create a temporary file in '" + folder +
-                        "': " + std::strerror(errno ? errno : EIO) + ".");
+            throw Error(text::noTemporaryFile(folder, std::strerror(errno ? errno : EIO)));
         return name;
     }
-    throw Error("Cannot create a temporary file in '" + folder + "': " + std::strerror(EEXIST) +
-                ".");
+    throw Error(text::noTemporaryFile(folder, std::strerror(EEXIST)));
 }
 
 // Whether two names stand for one file: the same absolute path, or one existing file.
@@ -129,7 +127,7 @@ void PartsMaintenance::chooseDatabase() {
         dialogs_.chooseFile(std::string(kChooserTitle), std::string(kChooserFilter));
     if (!chosen) return;
     connection_.setConnected(false);
-    const std::string pathbd = replaceNoCase(connstr, "mybase", *chosen);
+    const std::string pathbd = replaceNoCase(connstr, kPlaceholder, *chosen);
     connection_.setConnectionString(pathbd);
     connection_.setConnected(true);
     dialogs_.confirm(std::string(kConnectedText));
@@ -179,8 +177,7 @@ void PartsMaintenance::CompactDatabase_JRO(const std::string& db, const std::str
         std::string name;
         if (!dest.empty()) {
             // Deleting the destination first would delete the source itself.
-            if (sameFile(pathOf(dest), pathOf(db)))
-                throw Error("The destination '" + dest + "' is the database itself.");
+            if (sameFile(pathOf(dest), pathOf(db))) throw Error(text::copyOntoItself(dest));
             name = dest;
         } else {
             const std::size_t sep = db.find_last_of("/\\");
@@ -207,7 +204,8 @@ void PartsMaintenance::CompactDatabase_JRO(const std::string& db, const std::str
         }
     } catch (const Error& e) {
         if (!copy.empty()) engine_.removeDatabaseFiles(pathOf(copy));
-        dialogs_.showMessage(e.text());
+        // Before any choice the source is the placeholder, which is no file to speak of.
+        dialogs_.showMessage(db == kPlaceholder ? text::noDatabaseChosen() : e.text());
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "partsdb/ado.h"
+#include "partsdb/texts.h"
 #include "platform/database.h"
 #include "platform/dialogs.h"
 #include "platform/file_search.h"
@@ -16,10 +17,6 @@ namespace volnor::partsdb {
 
 inline constexpr std::string_view kMacroFolder =
     "C:\\Users\\Public\\EPLAN\\Data\\Макросы\\VOLNOR\\";
-inline constexpr std::string_view kChooserTitle = "Подключение базы данных Eplan";
-inline constexpr std::string_view kChooserFilter = "Eplan MDB base|*.mdb";
-inline constexpr std::string_view kConnectedText = "База успешно подключена!";
-inline constexpr std::string_view kRemovedText = "Удаление завершено успешно!";
 inline constexpr std::string_view kMakerName = "ВОЛНОР";
 
 class PartsMaintenance {

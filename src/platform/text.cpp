@@ -182,6 +182,8 @@ std::string replaceAll(std::string_view text, std::string_view from, std::string
     return out;
 }
 
+std::string inQuotes(std::string_view text) { return concat("«", text, "»"); }
+
 std::string asciiLower(std::string_view text) {
     std::string out(text);
     std::transform(out.begin(), out.end(), out.begin(),

@@ -28,6 +28,16 @@ std::vector<std::string> split(std::string_view text, char separator, bool skipE
 std::string join(const std::vector<std::string>& parts, std::string_view separator);
 // Without blanks (space, tab, CR, LF) at either end.
 std::string_view trimmed(std::string_view text);
+// The parts one after another; for texts built of several pieces (GCC 12 warns falsely,
+// -Wrestrict, about "x" + std::string at -O3).
+template <class... Parts>
+std::string concat(const Parts&... parts) {
+    std::string out;
+    (out.append(parts), ...);
+    return out;
+}
+// The text in the quotes a Russian message puts around a name: «text».
+std::string inQuotes(std::string_view text);
 // Every occurrence of `from` (not empty) replaced by `to`.
 std::string replaceAll(std::string_view text, std::string_view from, std::string_view to);
 // ASCII letters only: the protocol words, extensions and keys the program compares.

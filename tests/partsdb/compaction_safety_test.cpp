@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -270,16 +269,9 @@ TEST_F(CompactionSafety, ACopyThatDoesNotFitLeavesTheSourceAndNoFileOfTheCopy) {
     const std::string before = fileHash(db);
     ASSERT_GT(fileSize(db), 256u * 1024);
     {
-        // The disk is full once the copy reaches 64 KiB: writes beyond fail with EFBIG.
-        struct rlimit saved {};
-        getrlimit(RLIMIT_FSIZE, &saved);
-        const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
-        struct rlimit small = saved;
-        small.rlim_cur = 64 * 1024;
-        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        // The disk is full once the copy reaches 64 KiB.
+        const FileSizeLimit full(64 * 1024);
         compactInPlace();
-        setrlimit(RLIMIT_FSIZE, &saved);
-        signal(SIGXFSZ, oldHandler);
     }
     ASSERT_EQ(dialogs.shown.size(), 1u);
     EXPECT_EQ(dialogs.shown[0].kind, ShownBox::Kind::Message);

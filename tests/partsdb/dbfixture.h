@@ -1,6 +1,8 @@
 #pragma once
 // Small real SQLite files for the parts-database tests, and a direct look into them.
+#include <signal.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
 #include <filesystem>
 #include <functional>
@@ -132,6 +134,28 @@ inline std::string fileHash(const fs::path& path) {
     if (bytes.empty()) return {};
     return std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
 }
+
+// A full disk without a small file system: while it lives, no file of this process grows beyond
+// `bytes`; a write past that fails (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : oldHandler_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        struct rlimit small = saved_;
+        small.rlim_cur = bytes;
+        if (setrlimit(RLIMIT_FSIZE, &small) != 0) throw std::runtime_error("setrlimit");
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, oldHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    struct rlimit saved_ {};
+    void (*oldHandler_)(int);
+};
 
 inline std::uintmax_t fileSize(const fs::path& path) {
     std::error_code ec;

@@ -113,7 +113,7 @@ TEST_F(JetDb, OpenRefusesWhatIsNoUsableDatabaseAndNamesTheFile) {
         {conn(empty), utf8Of(empty)},
         {conn(dir.path()), utf8Of(dir.path())},
         {"Provider=SQLOLEDB;Data Source=" + utf8Of(good), "SQLOLEDB"},
-        {conn(good) + ";User ID=guest", "account"},
+        {conn(good) + ";User ID=guest", "«guest»"},
         {conn(good, "secret"), utf8Of(good)},
     };
     for (const auto& c : cases) {
@@ -162,7 +162,7 @@ TEST_F(JetDb, LockedDatabaseIsReportedWithItsName) {
     ASSERT_EQ(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     const auto c = engine.connection();
     const std::string text = errorOf([&] { c->open(conn(db)); });
-    EXPECT_TRUE(contains(text, utf8Of(db)) && contains(text, "exclusively")) << text;
+    EXPECT_TRUE(contains(text, utf8Of(db)) && contains(text, "занята")) << text;
     sqlite3_exec(holder, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(holder);
     EXPECT_EQ(errorOf([&] { c->open(conn(db)); }), "<no error>");
@@ -199,8 +199,8 @@ TEST_F(JetDb, ErrorsCarryTheProvidersTextAndTransactionsRollBack) {
     const auto c = engine.connection();
     c->open(conn(db));
     const std::string missing = errorOf([&] { c->execute("DELETE * from tblNope"); });
-    EXPECT_TRUE(contains(missing, "'tblNope'") && contains(missing, utf8Of(db))) << missing;
-    EXPECT_TRUE(contains(errorOf([&] { c->execute("DELETE * from tblpart where id=:x"); }), "'x'"));
+    EXPECT_TRUE(contains(missing, "«tblNope»") && contains(missing, utf8Of(db))) << missing;
+    EXPECT_TRUE(contains(errorOf([&] { c->execute("DELETE * from tblpart where id=:x"); }), "«x»"));
 
     c->beginTransaction();
     EXPECT_EQ(c->execute("DELETE * from tblpart"), 1);
@@ -243,7 +243,7 @@ TEST_F(JetDb, CompactionFailuresCarryATextAndLeaveNoCopy) {
     const Case cases[] = {
         {conn(file("none.mdb")), conn(file("d1.mdb")), utf8Of(file("none.mdb")), file("d1.mdb")},
         {conn(text), conn(file("d2.mdb")), utf8Of(text), file("d2.mdb")},
-        {conn(db, "pw"), conn(file("d3.mdb"), "pw"), "password", file("d3.mdb")},
+        {conn(db, "pw"), conn(file("d3.mdb"), "pw"), "Пароль", file("d3.mdb")},
         {conn(db), conn(existing), utf8Of(existing), {}},
         {conn(db), conn(file("no/such/folder/d4.mdb")), utf8Of(file("no/such/folder/d4.mdb")), {}},
     };

@@ -372,8 +372,8 @@ TEST_F(Maintenance, AnInPlaceCompactionWithoutItsTemporaryFileSaysSoAndCreatesNo
     const std::string db = utf8Of(notAFolder) + "/parts.mdb";
     parts.CompactDatabase_JRO(db, {}, {});
     ASSERT_EQ(kinds(), std::vector{ShownBox::Kind::Message});
-    EXPECT_TRUE(contains(dialogs.shown[0].text,
-                         "Cannot create a temporary file in '" + utf8Of(notAFolder) + "/'"))
+    EXPECT_TRUE(contains(dialogs.shown[0].text, "Не удалось создать временный файл") &&
+                contains(dialogs.shown[0].text, inQuotes(utf8Of(notAFolder) + "/")))
         << dialogs.shown[0].text;
     EXPECT_EQ(readFile(notAFolder), "x");
     EXPECT_EQ(entryNames(dir.path()), (Names{"drive", "plain.txt"}));

@@ -110,7 +110,7 @@ TEST_F(PartsCommands, GroupRemovalBeforeAnyDatabaseEndsInTheErrorReport) {
     ASSERT_EQ(dialogs_.shown.size(), 1u);
     EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::ErrorReport);
     EXPECT_EQ(dialogs_.shown[0].title, "ui_partsdb_window_test");
-    EXPECT_FALSE(dialogs_.shown[0].text.empty());
+    EXPECT_EQ(dialogs_.shown[0].text, partsdb::text::noDatabaseChosen());
 }
 
 TEST_F(PartsCommands, ChoosingTheDatabaseThenRemovingAGroupAndEverything) {

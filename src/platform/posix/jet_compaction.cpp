@@ -13,6 +13,7 @@
 #include "platform/error.h"
 #include "platform/posix/jet_engine.h"
 #include "platform/posix/jet_sqlite.h"
+#include "platform/posix/jet_texts.h"
 #include "platform/posix/open_files.h"
 #include "platform/text.h"
 
@@ -82,18 +83,14 @@ JetCompaction::JetCompaction(const std::string& sourceConnection) {
     // A WAL file beside the copy's name would be read into the copy: fold it in and go back to
     // the plain journal, which needs the database to be free of every other connection.
     if (pragma("PRAGMA journal_mode") == "wal" && pragma("PRAGMA journal_mode=DELETE") != "delete")
-        fail("Журнал WAL базы данных " + jet::quoted(file_) +
-             " не удалось перенести в файл базы: её открыла другая программа (" + why() + ").");
+        fail(jet::text::walNotFolded(file_, why()));
     // In exclusive locking mode a lock once taken is kept until the connection closes.
     if (sqlite3_exec(db_, "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail("Не удалось взять базу данных " + jet::quoted(file_) +
-             " в исключительное пользование; сжатие не выполнено (" + why() + ").");
+        fail(jet::text::noExclusiveHold(file_, why()));
     const bool readOnly = sqlite3_db_readonly(db_, "main") == 1;
     const char* take = readOnly ? "SELECT count(*) FROM sqlite_master" : "BEGIN EXCLUSIVE";
     if (sqlite3_exec(db_, take, nullptr, nullptr, nullptr) != SQLITE_OK)
-        fail("База данных " + jet::quoted(file_) +
-             " занята другой программой, которая её читает или записывает; сжатие не выполнено (" +
-             why() + ").");
+        fail(jet::text::sourceBusy(file_, why()));
     if (!readOnly) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
 }
 
@@ -101,8 +98,7 @@ void JetCompaction::writeCopy(const std::string& destConnection) {
     const jet::Target dest = jet::parseTarget(destConnection);
     const fs::path& destFile = dest.file;
     std::error_code ec;
-    if (fs::exists(fs::symlink_status(destFile, ec)))
-        throw Error("Database " + jet::quoted(destFile) + " already exists.");
+    if (fs::exists(fs::symlink_status(destFile, ec))) throw Error(jet::text::copyExists(destFile));
     // On failure no file of the copy stays.
     try {
         sqlite3_stmt* st = nullptr;
@@ -113,15 +109,13 @@ void JetCompaction::writeCopy(const std::string& destConnection) {
             rc = sqlite3_step(st);
         }
         const std::string why = sqlite3_errmsg(db_);
+        const int code = jet::failureCode(db_);
         sqlite3_finalize(st);
-        if (rc != SQLITE_DONE)
-            throw Error("Не удалось записать сжатую копию " + jet::quoted(destFile) + " (" + why +
-                        ").");
+        if (rc != SQLITE_DONE) throw Error(jet::text::copyNotWritten(destFile, file_, code, why));
 
         std::string openError;
         sqlite3* copy = jet::openFile(destFile, SQLITE_OPEN_READWRITE, openError);
-        if (!copy)
-            throw Error("Cannot open the copy " + jet::quoted(destFile) + ": " + openError + ".");
+        if (!copy) throw Error(jet::text::copyNotOpened(destFile, file_, openError));
         try {
             if (jet::storedPassword(copy) != dest.password)
                 jet::setDatabasePassword(copy, destFile, dest.password);
@@ -130,8 +124,7 @@ void JetCompaction::writeCopy(const std::string& destConnection) {
             throw;
         }
         sqlite3_close(copy);
-        if (!syncToDisk(destFile))
-            throw Error("Cannot sync the copy " + jet::quoted(destFile) + " to disk.");
+        if (!syncToDisk(destFile)) throw Error(jet::text::copyNotSynced(destFile, file_));
 
         copy = jet::openFile(destFile, SQLITE_OPEN_READONLY, openError);
         std::string verdict = openError;
@@ -144,9 +137,7 @@ void JetCompaction::writeCopy(const std::string& destConnection) {
             sqlite3_finalize(st);
             sqlite3_close(copy);
         }
-        if (verdict != "ok")
-            throw Error("The compacted copy " + jet::quoted(destFile) +
-                        " failed its check: " + verdict + ".");
+        if (verdict != "ok") throw Error(jet::text::copyCheckFailed(destFile, file_, verdict));
     } catch (...) {
         removeFiles(destFile);
         throw;
@@ -155,18 +146,13 @@ void JetCompaction::writeCopy(const std::string& destConnection) {
 
 void JetCompaction::replaceSource(const fs::path& copy) {
     // The users' platform deletes no file that is read-only or open in another program.
-    if (sqlite3_db_readonly(db_, "main") == 1)
-        throw Error("Файл " + jet::quoted(file_) +
-                    " доступен только для чтения: сжатая копия не может его заменить.");
+    if (sqlite3_db_readonly(db_, "main") == 1) throw Error(jet::text::sourceReadOnly(file_));
     const FileHolders holders = openHolders(file_);
     std::vector<std::string> others;
     for (const std::int64_t pid : holders.pids)
         if (pid != ::getpid() || holders.ownHandles > ownHandles_)
             others.push_back(std::to_string(pid));
-    if (!others.empty())
-        throw Error("Файл " + jet::quoted(file_) +
-                    " открыт другой программой: сжатая копия не может его заменить (процесс " +
-                    join(others, ", ") + ").");
+    if (!others.empty()) throw Error(jet::text::sourceHeldOpen(file_, join(others, ", ")));
 
     // A journal still beside the source is no live one, which would need a lock that the hold
     // excludes: a crash left it empty or with a cleared header. It must not stay beside the copy.
@@ -181,8 +167,7 @@ void JetCompaction::replaceSource(const fs::path& copy) {
         (void)!::chmod(copy.c_str(), st.st_mode & 07777);
     }
     if (::rename(copy.c_str(), file_.c_str()) != 0)
-        throw Error("Cannot replace " + jet::quoted(file_) +
-                    " by the compacted copy: " + std::strerror(errno) + ".");
+        throw Error(jet::text::sourceNotReplaced(file_, std::strerror(errno)));
     syncToDisk(file_.parent_path());
 }
 

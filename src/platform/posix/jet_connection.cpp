@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <fstream>
 #include <map>
 #include <system_error>
 
@@ -11,6 +13,7 @@
 #include "platform/posix/jet_engine.h"
 #include "platform/posix/jet_sqlite.h"
 #include "platform/posix/jet_statement.h"
+#include "platform/posix/jet_texts.h"
 #include "platform/text.h"
 
 namespace volnor::posix {
@@ -22,28 +25,16 @@ namespace fs = std::filesystem;
 // Who holds a database open with a lock we cannot get past reports "busy" after this long.
 constexpr int kBusyTimeoutMs = 1000;
 
-// The text for a database that cannot be read, by SQLite's extended result code.
-std::string openFailure(const fs::path& file, int code, const std::string& why) {
-    switch (code & 0xff) {
-        case SQLITE_BUSY:
-        case SQLITE_LOCKED:
-            return "The database engine cannot open the file " + quoted(file) +
-                   ". It is already opened exclusively by another user.";
-        case SQLITE_NOTADB:
-            return "Unrecognized database format " + quoted(file) + ".";
-        case SQLITE_READONLY:
-            return "Запись в базу данных " + quoted(file) +
-                   " была прервана, и её журнал восстановления нужно откатить, но файл или "
-                   "его папка недоступны для записи (" +
-                   why + ").";
-        case SQLITE_CORRUPT:
-            return "База данных " + quoted(file) + " повреждена (" + why + ").";
-        default:
-            return "Cannot open the file " + quoted(file) + ": " + why + ".";
-    }
-}
-
 std::string errorText(sqlite3* db) { return sqlite3_errmsg(db); }
+
+// An Access database (Jet's .mdb or ACE's .accdb) says so at byte 4 of its first page.
+bool isAccessFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char header[19] = {};
+    if (!in.read(header, sizeof header)) return false;
+    const std::string_view signature(header + 4, 15);
+    return signature == "Standard Jet DB" || signature == "Standard ACE DB";
+}
 
 }  // namespace
 
@@ -55,24 +46,25 @@ Target parseTarget(const std::string& connectionString) {
     };
     const std::string provider = value("provider");
     if (!equalsNoCase(provider, partsdb::kJetProvider))
-        throw Error("Provider cannot be found: '" + provider + "'.");
+        throw Error(text::unknownProvider(provider));
     const std::string user = value("user id");
-    if (!user.empty() && !equalsNoCase(user, "Admin"))
-        throw Error("Not a valid account name or password.");
+    if (!user.empty() && !equalsNoCase(user, "Admin")) throw Error(text::unknownUser(user));
     const std::string path = value("data source");
-    if (path.empty()) throw Error("The data source is missing.");
+    if (path.empty()) throw Error(text::noDataSource());
     std::error_code ec;
     fs::path file = fs::absolute(pathOf(path), ec);
     if (ec) file = pathOf(path);
     return {file.lexically_normal(), value("jet oledb:database password")};
 }
 
-std::string quoted(const fs::path& file) {
-    // Appended step by step: GCC 12 warns falsely (-Wrestrict) about "'" + std::string.
-    std::string out(1, '\'');
-    out += utf8Of(file);
-    out += '\'';
-    return out;
+int failureCode(sqlite3* db) {
+    const int code = sqlite3_extended_errcode(db);
+    if ((code & 0xff) == SQLITE_IOERR) {
+        // A write past the file size limit reads as an I/O error; it is as full a disk to the user.
+        const int system = sqlite3_system_errno(db);
+        if (system == ENOSPC || system == EDQUOT || system == EFBIG) return SQLITE_FULL;
+    }
+    return code;
 }
 
 sqlite3* openFile(const fs::path& file, int flags, std::string& error) {
@@ -104,10 +96,7 @@ std::string storedPassword(sqlite3* db) {
 }
 
 void setDatabasePassword(sqlite3* db, const fs::path& file, const std::string& password) {
-    auto fail = [&] {
-        throw Error("Не удалось записать пароль базы данных " + quoted(file) + " (" +
-                    errorText(db) + ").");
-    };
+    auto fail = [&] { throw Error(text::passwordNotWritten(file, errorText(db))); };
     const std::string table(kPasswordTable);
     if (sqlite3_exec(db, ("DROP TABLE IF EXISTS " + table).c_str(), nullptr, nullptr, nullptr) !=
         SQLITE_OK)
@@ -130,25 +119,27 @@ sqlite3* openDatabase(const Target& target) {
     const fs::path& file = target.file;
     std::error_code ec;
     const fs::file_status status = fs::status(file, ec);
-    if (!fs::exists(status)) throw Error("Could not find file " + quoted(file) + ".");
+    if (!fs::exists(status)) throw Error(text::notFound(file));
+    if (fs::is_directory(status)) throw Error(text::folderNotFile(file));
     // An empty file is a valid SQLite database but no Access one.
     if (!fs::is_regular_file(status) || fs::file_size(file, ec) == 0)
-        throw Error("Unrecognized database format " + quoted(file) + ".");
+        throw Error(text::notADatabase(file));
+    if (isAccessFile(file)) throw Error(text::accessDatabase(file));
     std::string why;
     // Read-write where the file allows it: only a writer may roll back a journal a crash left.
     sqlite3* db = openFile(file, SQLITE_OPEN_READWRITE, why);
-    if (!db) throw Error("Cannot open the file " + quoted(file) + ": " + why + ".");
+    if (!db) throw Error(text::cannotOpen(file, why));
     // The first read also rolls back a journal that a crash left (a read-write open may).
     if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
         SQLITE_OK) {
-        const int code = sqlite3_extended_errcode(db);
+        const int code = failureCode(db);
         why = errorText(db);
         sqlite3_close(db);
-        throw Error(openFailure(file, code, why));
+        throw Error(text::openFailed(file, code, why));
     }
     if (storedPassword(db) != target.password) {
         sqlite3_close(db);
-        throw Error("Not a valid password for " + quoted(file) + ".");
+        throw Error(text::wrongPassword(file));
     }
     registerJetText(db);
     return db;
@@ -187,12 +178,12 @@ public:
 
     int execute(const std::string& jetSql,
                 const std::map<std::string, std::string>& parameters) override {
-        if (!db_) throw Error("The connection is closed.");
+        if (!db_) throw Error(jet::text::connectionClosed());
         const std::string sql = translateStatement(jetSql);
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(db_, sql.data(), int(sql.size()), &st, nullptr) != SQLITE_OK) {
             sqlite3_finalize(st);
-            fail("Syntax error in statement");
+            fail();
         }
         struct Finalizer {
             sqlite3_stmt* st;
@@ -204,17 +195,16 @@ public:
             const auto it = std::find_if(parameters.begin(), parameters.end(), [&](const auto& p) {
                 return jet::equalsNoCase(p.first, name);
             });
-            if (it == parameters.end())
-                throw Error("No value given for the parameter '" + name + "'.");
+            if (it == parameters.end()) throw Error(jet::text::missingParameter(name));
             sqlite3_bind_text(st, k, it->second.data(), int(it->second.size()), SQLITE_TRANSIENT);
         }
         const int rc = sqlite3_step(st);
-        if (rc != SQLITE_DONE && rc != SQLITE_ROW) fail("Statement failed");
+        if (rc != SQLITE_DONE && rc != SQLITE_ROW) fail();
         return sqlite3_changes(db_);
     }
 
 private:
-    [[noreturn]] void fail(const std::string& what) const {
+    [[noreturn]] void fail() const {
         const std::string msg = sqlite3_errmsg(db_);
         // "no such table: [schema.]name" is the provider's missing input table.
         constexpr std::string_view kNoTable = "no such table: ";
@@ -228,16 +218,14 @@ private:
                 }))
                 table.erase(0, dot + 1);
             if (table.find('\n') == std::string::npos)
-                throw Error("The database engine cannot find the input table or query '" + table +
-                            "' in " + jet::quoted(file_) +
-                            ". Make sure it exists and that its name is spelled correctly.");
+                throw Error(jet::text::missingTable(file_, table));
         }
-        throw Error(what + " (" + utf8Of(file_) + "): " + msg);
+        throw Error(jet::text::statementFailed(file_, jet::failureCode(db_), msg));
     }
 
     void run(const char* sql) {
-        if (!db_) throw Error("The connection is closed.");
-        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail(sql);
+        if (!db_) throw Error(jet::text::connectionClosed());
+        if (sqlite3_exec(db_, sql, nullptr, nullptr, nullptr) != SQLITE_OK) fail();
     }
 
     sqlite3* db_ = nullptr;
@@ -253,7 +241,7 @@ std::unique_ptr<db::Connection> JetEngine::connection() {
 void setDatabasePassword(const std::filesystem::path& file, const std::string& password) {
     std::string why;
     sqlite3* db = jet::openFile(file, SQLITE_OPEN_READWRITE, why);
-    if (!db) throw Error("Cannot open the file " + jet::quoted(file) + ": " + why + ".");
+    if (!db) throw Error(jet::text::cannotOpen(file, why));
     try {
         jet::setDatabasePassword(db, file, password);
     } catch (...) {

@@ -1,7 +1,7 @@
 #pragma once
 // What the stand-in's connection, statements and compaction share. Included only by the
 // stand-in's own .cpp files; the headers for everyone else are jet_engine.h, jet_statement.h and
-// open_files.h.
+// open_files.h. Their texts for the user are in jet_texts.h.
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,11 +18,12 @@ struct Target {
 // Throws volnor::Error for another provider, another user or no data source.
 Target parseTarget(const std::string& connectionString);
 
-// "'<file>'": how the provider's texts name a file.
-std::string quoted(const std::filesystem::path& file);
-
 // Opens a file with SQLite's open flags; nullptr with the reason in `error` when it cannot.
 sqlite3* openFile(const std::filesystem::path& file, int flags, std::string& error);
+
+// SQLite's extended result code of the last failure on `db`, with a write that the disk refused
+// for want of room (however SQLite classed it) as SQLITE_FULL.
+int failureCode(sqlite3* db);
 
 // Opens and checks a database by the provider's rules, with Jet's text comparisons; throws
 // volnor::Error with a text naming the file.
