@@ -177,6 +177,9 @@ public:
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral("/usr/bin/python3"),
                        {QStringLiteral(VOLNOR_HTTPS_SERVER), QStringLiteral("--root"), root,
+                        QStringLiteral("--ca-cert"), QStringLiteral(VOLNOR_TEST_CA_CERT),
+                        QStringLiteral("--ca-key"), QStringLiteral(VOLNOR_TEST_CA_KEY),
+                        QStringLiteral("--host"), QString::fromUtf8(buildconfig::kWebHost),
                         QStringLiteral("--workdir"), work, QStringLiteral("--record"),
                         work + QStringLiteral("/record.jsonl"), QStringLiteral("--lifetime"),
                         QStringLiteral("1800")});
@@ -319,8 +322,9 @@ QString quoted(const QString& s) {
 // archives deleted, the EDZ files moved.
 QString baselineScript(const QStringList& urls, const QString& connectTo, const QString& node,
                        bool overlapped) {
-    QString curl = QStringLiteral("curl -sS -k --tlsv1.2 --tls-max 1.2 --connect-to %1")
-                       .arg(quoted(connectTo));
+    // The server verified as the program verifies it.
+    QString curl = QStringLiteral("curl -sS --cacert %1 --tlsv1.2 --connect-to %2")
+                       .arg(quoted(QStringLiteral(VOLNOR_TEST_CA_CERT)), quoted(connectTo));
     QStringList names;
     for (const QString& url : urls) {
         const QString name = shortwebOf(url);

@@ -4,8 +4,9 @@
 # double-clicks the first group of the catalogue, waits for the download's message box, saves
 # docs/screenshot.png and lists the folder the EDZ files landed in.
 #
-# With --update the server publishes a newer DATE and an update archive made from the build:
-# the program downloads it, ends, the update scripts replace its files and start it again.
+# With --update the server publishes a newer DATE and an update archive made from the build,
+# signed with the demo's own key: the program downloads it, checks the signature, ends, the
+# update scripts replace its files and start it again.
 # Under Xvfb the restarted window is saved with its news open as docs/screenshot-update.png.
 set -euo pipefail
 shopt -s extglob
@@ -20,8 +21,23 @@ published_date="$config_date"
 [ "$update" = 1 ] && published_date="08.12.2026"  # later than the last applied update
 
 bash scripts/install-deps.sh
-bash scripts/build.sh build-demo -DVOLNOR_BUILD_TESTS=OFF \
-  "-DVOLNOR_CONNECT_TO=vn.test:443:127.0.0.1:${https_port};ftp.vn.test:2121:127.0.0.1:${ftp_port}"
+# The program trusts the build folder's test CA, which the build makes; the demo server's
+# certificate is signed by it.
+test_ca="$repo/build-demo/test-ca"
+demo_options=(-DVOLNOR_BUILD_TESTS=OFF "-DVOLNOR_CA_FILE=$test_ca/ca.pem"
+  "-DVOLNOR_CONNECT_TO=vn.test:443:127.0.0.1:${https_port};ftp.vn.test:2121:127.0.0.1:${ftp_port}")
+# The demo's maker key pair, made once per build folder by the signing tool and never
+# committed: the program is built with its public half and checks the update archive with it.
+key_dir=build-demo/update-key
+if [ ! -s "$key_dir/public.txt" ]; then
+  cmake -S . -B build-demo -G Ninja "${demo_options[@]}" > /dev/null
+  cmake --build build-demo --target volnor-sign
+  mkdir -p "$key_dir"
+  rm -f "$key_dir/private.pem" "$key_dir/public.txt"
+  build-demo/bin/volnor-sign keygen "$key_dir/private.pem" "$key_dir/public.txt"
+fi
+bash scripts/build.sh build-demo "${demo_options[@]}" \
+  "-DVOLNOR_UPDATE_KEY=$(cat "$key_dir/public.txt")"
 
 # The program directory: the program, the command interpreter and 7z/7z.exe side by side.
 prog="$(mktemp -d /tmp/volnor-demo.XXXXXX)"
@@ -30,10 +46,13 @@ cp -a build-demo/bin/. "$prog/"
 # The last applied update is as new as the published one: no self-update without --update.
 printf '[Eplan]\r\nDATEUPDATE=%s\r\n' "$config_date" > "$prog/eplan-config_local.ini"
 update_archive=""
+signature=""
 if [ "$update" = 1 ]; then
-  # The program's own files from the build; never the link to the system's 7-Zip.
+  # The program's own files from the build; never the link to the system's 7-Zip. The maker
+  # signs it and publishes the signature in the configuration.
   update_archive="$prog.update.7z"
   (cd build-demo/bin && 7zz a -bd -y '-xr!7z' "$update_archive" . > /dev/null)
+  signature="$(build-demo/bin/volnor-sign sign "$key_dir/private.pem" "$update_archive")"
 fi
 # Drive C: of the program lies inside the throwaway folder, with a sample parts database.
 export XDG_DATA_HOME="$prog/data"
@@ -65,7 +84,9 @@ await() {
 }
 
 /usr/bin/python3 tools/demo/demo_server.py --https-port "$https_port" --ftp-port "$ftp_port" \
+  --ca-cert "$test_ca/ca.pem" --ca-key "$test_ca/ca.key" \
   --date "$published_date" ${update_archive:+--update-archive "$update_archive"} \
+  ${signature:+--signature "$signature"} \
   --lifetime 3600 > "$prog/server.out" 2> "$prog/server.log" &
 pids+=($!)
 server_ready() { grep -q ready "$prog/server.out" 2> /dev/null; }
@@ -165,6 +186,7 @@ open_news() { click_and_await "$1" 574 38 450 600; }
 
 if [ "$update" = 1 ]; then
   echo "Before: $(grep -a DATEUPDATE "$prog/eplan-config_local.ini" | tr -d '\r'), published DATE=$published_date"
+  echo "Update archive signed with the demo's key: SIGNATURE=$signature"
   run_program > "$prog/program.log" 2>&1 &
   old=$!
   pids+=("$old")

@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config clang libfuzzer-14-dev
   qt6-base-dev libgl-dev qt6-translations-l10n
-  libcurl4-openssl-dev openssl ca-certificates
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates
   libsqlite3-dev sqlite3
   7zip
   libgtest-dev libgmock-dev googletest nlohmann-json3-dev

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "catalogue/catalogue.h"
+#include "download/archive_entries.h"
 #include "download/failure_reason.h"
 #include "download/script_file.h"
 #include "download/transient_file.h"
@@ -86,7 +87,7 @@ void Downloader::fetch(std::string_view webpro, std::string_view nodeText, Folde
     // CreateDir: one level; a folder that exists already or cannot be made is no error.
     if (folder == Folder::BeforeTransfer) fs::create_directory(inProgramDir(nodeText), ec);
 
-    ArchiveOutcome outcome{shortweb, {}, std::nullopt};
+    ArchiveOutcome outcome{shortweb, {}, {}, std::nullopt};
     // The body goes to a file of its own as it arrives, while the previous script may still
     // unpack; a failed transfer removes it.
     TransientFile stream(inProgramDir(shortweb));
@@ -108,6 +109,15 @@ void Downloader::fetch(std::string_view webpro, std::string_view nodeText, Folde
     if (outcome.transferError.empty()) {
         if (folder == Folder::AfterTransfer) fs::create_directory(inProgramDir(nodeText), ec);
         if (!stream.commit()) outcome.transferError = notSaved(shortweb, stream.errorText());
+    }
+    // The file checked is the one the script would unpack, under its final name.
+    if (outcome.transferError.empty()) {
+        if (auto problem = catalogueArchiveProblem(inProgramDir({}), inProgramDir(shortweb))) {
+            outcome.refused = std::move(*problem);
+            fs::remove(inProgramDir(shortweb), ec);
+            outcomes_.push_back(outcome);
+            return;
+        }
     }
     outcomes_.push_back(outcome);
 
@@ -148,7 +158,22 @@ void Downloader::deleteWithExtension(std::string_view mask, std::string_view ext
     }
 }
 
+// A run that ended in the middle of a transfer (a crash, a power cut) left its files aside:
+// those of the program's own files in the program directory go, any other ".part" file stays.
+void Downloader::deleteLeftovers() {
+    for (const std::string& name : search_.find({}, "*.part")) {
+        const auto final = transientFinalName(name);
+        if (!final || !(final->ends_with(".zip") || final->ends_with(".cmd") ||
+                        *final == "eplan-config.ini"))  // the configuration copy of start-up
+            continue;
+        const fs::path file = inProgramDir(name);
+        std::error_code ec;
+        if (fs::is_regular_file(fs::symlink_status(file, ec))) fs::remove(file, ec);
+    }
+}
+
 void Downloader::arrange(std::string_view nodeText) {
+    deleteLeftovers();
     deleteWithExtension("*.zip", ".zip");
     deleteWithExtension("*.7z", ".7z");
     const fs::path target = inProgramDir(nodeText);
@@ -168,6 +193,8 @@ void Downloader::report(std::string_view nodeText) {
     for (const ArchiveOutcome& o : outcomes_) {
         if (!o.transferError.empty())
             addOnce(notFetched, "  " + o.archive + ": " + o.transferError);
+        else if (!o.refused.empty())
+            addOnce(notUnpacked, "  " + o.archive + ": " + o.refused);
         else if (!o.ok())
             addOnce(notUnpacked, "  " + o.archive + ": " +
                                      unpackFailureReason(o.unpack.value_or(ScriptResult{})));

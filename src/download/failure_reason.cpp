@@ -27,6 +27,8 @@ std::string reason(TransferError::Kind kind) {
             return "сервер не ответил за отведённое время";
         case Kind::Secure:
             return "не удалось установить защищённое соединение";
+        case Kind::Certificate:
+            return "сертификат сервера не прошёл проверку";
         case Kind::Other:
             break;
     }

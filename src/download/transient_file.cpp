@@ -8,16 +8,19 @@ namespace volnor {
 
 namespace {
 
+constexpr std::size_t kSuffixLength = 6;
+constexpr std::string_view kAsideExtension = ".part";
+constexpr std::string_view kSuffixChars =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
 std::string errnoText(int error) { return std::generic_category().message(error); }
 
 // The XXXXXX of "<name>.XXXXXX.part": six letters and digits, drawn anew for every try.
 std::string randomSuffix() {
-    static constexpr char kChars[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 engine{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kChars - 2);
-    std::string s(6, ' ');
-    for (char& c : s) c = kChars[pick(engine)];
+    std::uniform_int_distribution<std::size_t> pick(0, kSuffixChars.size() - 1);
+    std::string s(kSuffixLength, ' ');
+    for (char& c : s) c = kSuffixChars[pick(engine)];
     return s;
 }
 
@@ -44,7 +47,7 @@ bool TransientFile::open() {
         // Appended piece by piece: GCC 12 warns (-Wrestrict) about "." + std::string at -O3.
         candidate += ".";
         candidate += randomSuffix();
-        candidate += ".part";
+        candidate += kAsideExtension;
         errno = 0;
         file_ = createNew(candidate);
         if (file_) {
@@ -104,6 +107,19 @@ void TransientFile::discard() {
     std::error_code ec;
     std::filesystem::remove(aside_, ec);
     aside_.clear();
+}
+
+std::optional<std::string_view> transientFinalName(std::string_view asideName) {
+    if (!asideName.ends_with(kAsideExtension)) return std::nullopt;
+    asideName.remove_suffix(kAsideExtension.size());
+    // A final name of at least one character, ".", and the suffix.
+    if (asideName.size() < kSuffixLength + 2) return std::nullopt;
+    const std::string_view suffix = asideName.substr(asideName.size() - kSuffixLength);
+    if (suffix.find_first_not_of(kSuffixChars) != std::string_view::npos) return std::nullopt;
+    asideName.remove_suffix(kSuffixLength);
+    if (!asideName.ends_with('.')) return std::nullopt;
+    asideName.remove_suffix(1);
+    return asideName;
 }
 
 }  // namespace volnor

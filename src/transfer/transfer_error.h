@@ -19,6 +19,7 @@ public:
         Incomplete,    // the body ended before its announced length
         TimedOut,      // no connection or no data within the time-out
         Secure,        // the TLS handshake failed
+        Certificate,   // the server's certificate was refused: unknown CA, expired, another name
         Other,
     };
 

@@ -3,8 +3,10 @@
 #include <algorithm>
 
 #include "buildconfig.h"
+#include "download/archive_entries.h"
 #include "download/script_file.h"
 #include "download/transient_file.h"
+#include "platform/base64.h"
 #include "platform/error.h"
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -23,6 +25,7 @@ constexpr char kSection[] = "EPLAN";
 constexpr char kWriteSection[] = "Eplan";
 constexpr char kDateKey[] = "DATE";
 constexpr char kNewsKey[] = "MESS";
+constexpr char kSignatureKey[] = "SIGNATURE";
 constexpr char kLocalKey[] = "DATEUPDATE";
 
 // The longest 7-Zip may take to test or list an update archive.
@@ -73,15 +76,9 @@ SevenZip runSevenZip(const ScriptRunner& runner, const fs::path& programDir,
     return result;
 }
 
-struct Entry {
-    std::string path;
-    bool folder = false;
-    bool link = false;
-};
-
 // The technical listing ("l -slt"): blocks of "Name = value" lines, each begun by "Path = ".
-std::vector<Entry> entriesOf(const std::string& listing) {
-    std::vector<Entry> entries;
+std::vector<ArchiveEntry> entriesOf(const std::string& listing) {
+    std::vector<ArchiveEntry> entries;
     for (std::string_view line : split(listing, '\n')) {
         const std::size_t eq = line.find(" = ");
         if (eq == std::string_view::npos) continue;
@@ -104,33 +101,6 @@ std::vector<Entry> entriesOf(const std::string& listing) {
         }
     }
     return entries;
-}
-
-std::optional<std::string> entryProblem(const fs::path& programDir, const Entry& entry) {
-    const std::string shown = "«" + entry.path + "»";
-    if (entry.link) return "архив обновления содержит ссылку " + shown;
-    // Both separators count: an archive made on Windows names its folders with "\".
-    const std::string path = replaceAll(entry.path, "\\", "/");
-    const bool drive = path.size() >= 2 && path[1] == ':' &&
-                       ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
-    const std::vector<std::string> parts = split(path, '/', true);
-    if (path.starts_with('/') || drive || parts.empty() ||
-        std::find(parts.begin(), parts.end(), "..") != parts.end())
-        return "архив обновления содержит путь за пределами папки программы " + shown;
-    std::string prefix;
-    for (const std::string& part : parts) {
-        prefix = prefix.empty() ? part : prefix + "/" + part;
-        std::error_code error;
-        if (fs::is_symlink(fs::symlink_status(programDir / pathOf(prefix), error)))
-            return "архив обновления записал бы " + shown + " поверх ссылки «" + prefix +
-                   "» в папке программы";
-    }
-    return std::nullopt;
-}
-
-bool isProgram(const Entry& entry) {
-    const std::string_view name = kProgram;
-    return !entry.folder && (entry.path == name || entry.path == name.substr(0, name.size() - 4));
 }
 
 // DeleteFile: a file or a link goes, a folder of that name stays; a failure passes silently.
@@ -179,6 +149,10 @@ std::string Configuration::statusText() const {
 
 std::string Configuration::news() const { return finifile.ReadString(kSection, kNewsKey); }
 
+std::string Configuration::signature() const {
+    return finifile.ReadString(kSection, kSignatureKey);
+}
+
 Configuration::Dates Configuration::dates() const {
     const int year = static_cast<int>(settings_.today().year());
     Dates d;
@@ -216,18 +190,40 @@ std::optional<std::string> archiveProblem(const ScriptRunner& runner, const fs::
     if (!test.ok) return test.failure;
     const SevenZip list = runSevenZip(runner, programDir, {"l", "-slt", "-ba", "-sccUTF-8", file});
     if (!list.ok) return list.failure;
-    bool program = false;
-    for (const Entry& entry : entriesOf(list.out)) {
-        if (auto problem = entryProblem(programDir, entry)) return problem;
-        program = program || isProgram(entry);
-    }
-    if (!program) return "в архиве обновления нет файла программы «" + std::string(kProgram) + "»";
-    return std::nullopt;
+    return entriesProblem(ArchiveKind::Update, programDir, entriesOf(list.out));
 }
 
-SelfUpdate::SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, fs::path exeDir,
-                       Settings settings)
-    : ftp_(ftp), runner_(runner), exeDir_(std::move(exeDir)), settings_(std::move(settings)) {}
+std::optional<std::string> signatureProblem(const SignatureCheck& check, std::string_view key,
+                                            std::string_view signature, const fs::path& archive) {
+    if (key.empty()) return std::nullopt;
+    const std::optional<std::string> publicKey = decodeBase64(key);
+    if (signature.empty()) return "в конфигурации нет подписи архива обновления";
+    const std::optional<std::string> bytes = decodeBase64(signature);
+    if (!bytes || bytes->size() != SignatureCheck::kSignatureSize)
+        return "подпись архива обновления в конфигурации повреждена";
+    switch (check.verify(publicKey.value_or(""), archive, *bytes)) {
+        case SignatureVerdict::Good:
+            return std::nullopt;
+        case SignatureVerdict::Wrong:
+            return "подпись архива обновления не совпадает: архив не от производителя или изменён";
+        case SignatureVerdict::BadKey:
+            return "ключ проверки подписи в программе неверен";
+        case SignatureVerdict::Unreadable:
+            break;
+    }
+    std::string text = "не удалось прочитать архив обновления «";
+    text += utf8Of(archive);
+    text += "»";
+    return text;
+}
+
+SelfUpdate::SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, const SignatureCheck& signatures,
+                       fs::path exeDir, Settings settings)
+    : ftp_(ftp),
+      runner_(runner),
+      signatures_(signatures),
+      exeDir_(std::move(exeDir)),
+      settings_(std::move(settings)) {}
 
 SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
                                     const std::chrono::year_month_day& mydate,
@@ -252,6 +248,13 @@ SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
         deleteFile(archive);  // a part of an archive is of no use to the next try
         return {false, kDownloadPrefix + e.text()};
     }
+    // Whoever answers in the maker's place chooses the archive: with a key, nothing of it is
+    // looked at, 7-Zip's test included, before its signature is the maker's.
+    if (const auto problem =
+            signatureProblem(signatures_, settings_.updateKey, config.signature(), archive)) {
+        deleteFile(archive);
+        return {false, kDownloadPrefix + *problem};
+    }
     // The update script deletes the program before it unpacks: an archive that would not give
     // a working program back counts as a failed download.
     if (const auto problem = archiveProblem(runner_, currentDir(), archive)) {
@@ -268,6 +271,7 @@ SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
     // The later of today and the published date: an update published for a day still to come
     // is applied once, not at every start until that day.
     const std::chrono::year_month_day recorded = std::max(settings_.today(), mydate);
+    const std::string previous = config.finifile2.ReadString(kSection, kLocalKey);
     try {
         config.finifile2.WriteString(kWriteSection, kLocalKey,
                                      DateToStr(recorded, settings_.dateFormat));
@@ -277,8 +281,20 @@ SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
     }
 
     // 8. The interpreter runs the script's first line only once this process has ended.
-    runner_.startDetached(script, settings_.programPid);
-    return {true, {}};
+    if (runner_.startDetached(script, settings_.programPid)) return {true, {}};
+    // Nothing will apply the update: the program goes on as it was, and the next start tries
+    // again.
+    deleteFile(script);
+    deleteFile(archive);
+    std::string text = "Не удалось запустить сценарий обновления «";
+    text += utf8Of(script);
+    text += "»: обновление не выполнено";
+    try {
+        config.finifile2.WriteString(kWriteSection, kLocalKey, previous);
+    } catch (const Error& e) {
+        (text += ". ") += e.text();
+    }
+    throw Error(text);
 }
 
 }  // namespace volnor::update

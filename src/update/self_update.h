@@ -6,11 +6,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "buildconfig.h"
 #include "platform/date_format.h"
 #include "platform/ini_file.h"
 #include "platform/script_runner.h"
+#include "platform/signature.h"
 #include "platform/system.h"
 
 namespace volnor {
@@ -41,6 +44,9 @@ struct Settings {
     ShortDateFormat dateFormat;
     std::function<std::chrono::year_month_day()> today;
     std::int64_t programPid = -1;
+    // The maker's public key that the update archive's signature must match (base64 of the
+    // uncompressed P-256 point); empty: the archive is taken without a signature.
+    std::string updateKey = buildconfig::kUpdateKey;
 
     // The user's format, the clock and this process; the system must outlive the settings.
     static Settings of(const System& system);
@@ -70,6 +76,8 @@ public:
     std::string statusText() const;
     // MESS.
     std::string news() const;
+    // SIGNATURE: the maker's signature of the update archive, base64.
+    std::string signature() const;
 
     struct Dates {
         std::chrono::year_month_day local_date;
@@ -101,11 +109,17 @@ std::optional<std::string> archiveProblem(const ScriptRunner& runner,
                                           const std::filesystem::path& programDir,
                                           const std::filesystem::path& archive);
 
+// Why the archive must not be used, or nothing when it may: with a key, the signature must be
+// the maker's over the archive's bytes; without one, every archive may. The texts are Russian.
+std::optional<std::string> signatureProblem(const SignatureCheck& check, std::string_view key,
+                                            std::string_view signature,
+                                            const std::filesystem::path& archive);
+
 // The self-update of start-up, once the update is due.
 class SelfUpdate {
 public:
-    SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, std::filesystem::path exeDir,
-               Settings settings);
+    SelfUpdate(FtpClient& ftp, const ScriptRunner& runner, const SignatureCheck& signatures,
+               std::filesystem::path exeDir, Settings settings);
 
     struct Outcome {
         bool started = false;  // the update script was started: the program is to end
@@ -113,17 +127,20 @@ public:
         std::optional<std::string> statusText;
     };
     // Writes ".\cmdrun.cmd", downloads "/eplan/update.7z" into the executable's directory,
-    // checks it, writes ".\cmdupdate.cmd" and DATEUPDATE (the later of today and mydate) and
-    // starts the update script, which waits for this process to end. A failed connection,
-    // download or check is an outcome; a script or DATEUPDATE that cannot be written throws
-    // volnor::Error, and then DATEUPDATE keeps its value and no update script is left. The
-    // lists hold the scripts' lines as far as they were filled.
+    // checks its signature (with a key) and its content, writes ".\cmdupdate.cmd" and
+    // DATEUPDATE (the later of today and mydate) and starts the update script, which waits for
+    // this process to end. A failed connection, download or check is an outcome; a script or
+    // DATEUPDATE that cannot be written, or an update script that cannot be started, throws
+    // volnor::Error, and then DATEUPDATE keeps its value and no update script is left (nor the
+    // archive, when the script did not start). The lists hold the scripts' lines as far as they
+    // were filled.
     Outcome run(Configuration& config, const std::chrono::year_month_day& mydate,
                 std::vector<std::string>& cmdrun, std::vector<std::string>& cmdupdate);
 
 private:
     FtpClient& ftp_;
     const ScriptRunner& runner_;
+    const SignatureCheck& signatures_;
     std::filesystem::path exeDir_;
     Settings settings_;
 };

@@ -24,7 +24,8 @@ StartupResult runStartup(const StartupServices& services, const WinPaths& paths,
         result.news = config.news();
         const Configuration::Dates dates = config.dates();
         if (dates.updateDue()) {
-            SelfUpdate updater(services.ftp, services.runner, exeDir, settings);
+            SelfUpdate updater(services.ftp, services.runner, services.signatures, exeDir,
+                               settings);
             const SelfUpdate::Outcome outcome =
                 updater.run(config, dates.mydate, result.cmdrun, result.cmdupdate);
             result.terminate = outcome.started;

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/progress.h"
 #include "platform/script_runner.h"
+#include "platform/signature.h"
 #include "update/self_update.h"
 
 namespace volnor {
@@ -32,7 +33,8 @@ struct StartupResult {
     // The update script was started: the program is to end.
     bool terminate = false;
     // The text of the error that ended start-up early (a date that does not parse, a script or
-    // the local state file that cannot be written), for the error report. Everything before it
+    // the local state file that cannot be written, an update script that cannot be started),
+    // for the error report. Everything before it
     // stays done, and the progress bar stays where the configuration's fetch left it.
     std::optional<std::string> error;
     // The update scripts' lines, as far as an update filled them.
@@ -45,6 +47,7 @@ struct StartupServices {
     HttpClient& http;
     FtpClient& ftp;
     const ScriptRunner& runner;
+    const SignatureCheck& signatures;
     IniFiles& ini;
     Progress& progress;
 };

@@ -158,12 +158,29 @@ TEST_F(DownloadCommand, ArrangementDeletesExactExtensionsAndMovesEdzOfAnyCase) {
         bool moved;  // into the node folder
     };
     const Stray strays[] = {
-        {"stray.zip", false, false}, {"CAPS.ZIP", true, false},  {"Mixed.Zip", true, false},
-        {"old.7z", false, false},    {"UPDATE.7Z", true, false}, {"a.zip.txt", true, false},
-        {"LOUD.EDZ", false, true},   {"left.edz", false, true},  {"x.edz.bak", true, false},
+        {"stray.zip", false, false},
+        {"CAPS.ZIP", true, false},
+        {"Mixed.Zip", true, false},
+        {"old.7z", false, false},
+        {"UPDATE.7Z", true, false},
+        {"a.zip.txt", true, false},
+        {"LOUD.EDZ", false, true},
+        {"left.edz", false, true},
+        {"x.edz.bak", true, false},
+        // Files aside that a broken run left: the program's own go, look-alikes stay.
+        {"old.zip.Ab12Z9.part", false, false},
+        {"old.zip.cmd.x1Y2z3.part", false, false},
+        {"eplan-config.ini.Q9w8E7.part", false, false},
+        {"notes.txt.Ab12Z9.part", true, false},
+        {"old.zip.part", true, false},
+        {"old.zip.Ab12Z.part", true, false},
+        {"old.zip.Ab-2Z9.part", true, false},
+        {"old.zip.Ab12Z9.PART", true, false},
+        {"Ab12Z9.part", true, false},
     };
     for (const Stray& s : strays) write(s.name, "stray");
     ASSERT_TRUE(fs::create_directory(path("folder.zip")));
+    ASSERT_TRUE(fs::create_directory(path("folder.zip.Ab12Z9.part")));
     downloader_->download(leaf);
 
     for (const Stray& s : strays) {
@@ -171,6 +188,7 @@ TEST_F(DownloadCommand, ArrangementDeletesExactExtensionsAndMovesEdzOfAnyCase) {
         EXPECT_EQ(exists(leaf + "/" + s.name), s.moved) << s.name;
     }
     EXPECT_TRUE(fs::is_directory(path("folder.zip")));
+    EXPECT_TRUE(fs::is_directory(path("folder.zip.Ab12Z9.part")));
 }
 
 TEST_F(DownloadCommand, AnEdzAlreadyInTheFolderIsNotOverwritten) {
@@ -227,6 +245,34 @@ TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
     }
 }
 
+// An archive that would write over the program is named in the warning and unpacked not at
+// all; the group's other archives are.
+TEST_F(DownloadCommand, AnArchiveOverTheProgramIsReportedAndNotUnpacked) {
+    const catalogue::GroupRow* row = group();
+    ASSERT_NE(row, nullptr);
+    ASSERT_GE(row->urls.size(), 2u);
+    serveAll(row->urls);
+    const std::string hostile = row->urls.front();
+    serve(hostile, zip({{edzOf(hostile), "edz"}, {"7z\\7z.dll", "not 7-Zip"}}));
+    downloader_->download(row->key);
+
+    EXPECT_EQ(dialogs_.texts(),
+              Names{"Загрузка завершена с ошибками.\n\nНе удалось распаковать:\n  " +
+                    catalogue::shortweb(hostile) +
+                    ": архив записал бы «7z\\7z.dll» поверх файлов самой программы\n\n"
+                    "Повторите загрузку позже."});
+    EXPECT_FALSE(exists(row->key + "/" + edzOf(hostile)));
+    EXPECT_FALSE(exists(edzOf(hostile)));
+    EXPECT_FALSE(exists("7z/7z.dll"));
+    EXPECT_FALSE(exists("7z\\7z.dll"));
+    for (const std::string& url : row->urls) {
+        if (url == hostile) continue;
+        EXPECT_TRUE(exists(row->key + "/" + edzOf(url))) << url;
+    }
+    expectNoArchivesNorScripts();
+    EXPECT_EQ(shell_.opened, Names{folderOf(row->key)});
+}
+
 // The body is written to disk as it arrives; a transfer that breaks off leaves none of it.
 TEST_F(DownloadCommand, ATransferBrokenOffInTheMiddleLeavesNoFile) {
     std::string body;
@@ -264,6 +310,32 @@ TEST_F(DownloadCommand, ATransferBrokenOffInTheMiddleLeavesNoFile) {
         shell_.opened.clear();
         fs::remove_all(path(c.node));
     }
+}
+
+// A server that cannot prove to be the maker's gets no say: its archive is a failed transfer.
+TEST_F(DownloadCommand, AServerWhoseCertificateIsRefusedGivesAWarningAndNothingIsSaved) {
+    server_ = std::make_unique<HttpsServer>(web_.path(), HttpsServer::Cert::UnknownCa);
+    http_ = std::make_unique<posix::CurlHttpClient>(server_->connectTo());
+    downloader_ = std::make_unique<Downloader>(*http_, progress_, dialogs_, shell_, runner(),
+                                               search_, [] {});
+    const std::string leaf = seriesLeaf();
+    const Names urls = urlsOf(leaf);
+    serveAll(urls);
+    downloader_->download(leaf);
+
+    ASSERT_EQ(dialogs_.shown.size(), 1u);
+    EXPECT_EQ(dialogs_.shown[0].kind, ShownBox::Kind::Warning);
+    const std::string text = dialogs_.shown[0].text;
+    EXPECT_NE(text.find(catalogue::shortweb(urls.front())), std::string::npos) << text;
+    EXPECT_NE(text.find("сертификат сервера не прошёл проверку ("), std::string::npos) << text;
+    EXPECT_EQ(text.find(kDone), std::string::npos) << text;
+    EXPECT_TRUE(server_->requests().empty());
+    // The entry pass made the folder; nothing landed in it.
+    Names expected{"7z", leaf};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(entryNames(dir()), expected);
+    EXPECT_TRUE(fs::is_empty(path(leaf)));
+    expectNoArchivesNorScripts();
 }
 
 TEST_F(DownloadCommand, WithoutACurrentNodeNothingHappens) {

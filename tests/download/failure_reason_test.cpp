@@ -50,30 +50,35 @@ TEST(FailureReason, SaysEachWayATransferFailsInTheUsersWords) {
     struct Case {
         const char* what;
         HttpsServer::Tls tls;
+        HttpsServer::Cert cert;
         const char* path;  // nullptr: nothing listens
         TransferError::Kind kind;
         std::string reason;
         const char* status;  // the detail is the status alone; nullptr: curl's text
     };
     using Kind = TransferError::Kind;
+    using Tls = HttpsServer::Tls;
+    using Cert = HttpsServer::Cert;
     const Case cases[] = {
-        {"not served", HttpsServer::Tls::Any, "/f/0412/none.zip", Kind::NotFound,
+        {"not served", Tls::Any, Cert::Good, "/f/0412/none.zip", Kind::NotFound,
          "файл не найден на сервере", "404"},
-        {"server error", HttpsServer::Tls::Any, "/status/500", Kind::ServerError,
+        {"server error", Tls::Any, Cert::Good, "/status/500", Kind::ServerError,
          "ошибка на сервере", "500"},
-        {"forbidden", HttpsServer::Tls::Any, "/status/403", Kind::OtherStatus,
+        {"forbidden", Tls::Any, Cert::Good, "/status/403", Kind::OtherStatus,
          "сервер не выдал файл", "403"},
-        {"refused", HttpsServer::Tls::Any, nullptr, Kind::NoConnection,
+        {"refused", Tls::Any, Cert::Good, nullptr, Kind::NoConnection,
          "нет связи с сервером: соединение отклонено или нет сети", nullptr},
-        {"closed early", HttpsServer::Tls::Any, "/close/1000", Kind::Incomplete,
+        {"closed early", Tls::Any, Cert::Good, "/close/1000", Kind::Incomplete,
          "файл получен не полностью", nullptr},
-        {"stalled", HttpsServer::Tls::Any, "/stall/1000", Kind::TimedOut,
+        {"stalled", Tls::Any, Cert::Good, "/stall/1000", Kind::TimedOut,
          "сервер не ответил за отведённое время", nullptr},
-        {"no TLS 1.2", HttpsServer::Tls::V1_3Only, "/a.zip", Kind::Secure,
+        {"older than TLS 1.2", Tls::V1_1Only, Cert::Good, "/a.zip", Kind::Secure,
          "не удалось установить защищённое соединение", nullptr},
+        {"certificate refused", Tls::Any, Cert::Expired, "/a.zip", Kind::Certificate,
+         "сертификат сервера не прошёл проверку", nullptr},
     };
     for (const Case& c : cases) {
-        HttpsServer server(root.path(), HttpsServer::Cert::SelfSigned, c.tls);
+        HttpsServer server(root.path(), c.cert, c.tls);
         const std::vector<std::string> connectTo =
             c.path ? server.connectTo()
                    : std::vector<std::string>{std::string(buildconfig::kWebHost) +

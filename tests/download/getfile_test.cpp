@@ -91,14 +91,36 @@ TEST_F(Getfile, AnOlderArchiveOfTheSameNameIsReplaced) {
     EXPECT_FALSE(exists("old.txt"));
 }
 
-TEST_F(Getfile, ABodyThatIsNoArchiveIsAnUnpackFailure) {
+// 7-Zip would take a file that is no zip for whatever archive it finds in it: its entries were
+// never checked, so it is not unpacked.
+TEST_F(Getfile, ABodyThatIsNoZipIsRefusedAndRemoved) {
     serve(kUrl, "<html>not an archive</html>");
     downloader_->getfile(kUrl, kNode);
     downloader_->finishScripts();
     const ArchiveOutcome& outcome = downloader_->outcomes().at(0);
     EXPECT_TRUE(outcome.transferError.empty());
-    ASSERT_TRUE(outcome.unpack.has_value());
-    EXPECT_FALSE(outcome.unpack->ok);
+    EXPECT_EQ(outcome.refused, "архив повреждён или не распаковался (нет оглавления zip)");
+    EXPECT_FALSE(outcome.unpack.has_value());  // no script ran
+    EXPECT_FALSE(outcome.ok());
+    EXPECT_FALSE(exists(kArchive));
+    EXPECT_FALSE(exists(kScript));
+}
+
+// The entries are read from the archive under its final name; one entry onto the program's
+// files refuses the whole archive: nothing of it is written, no script runs.
+TEST_F(Getfile, AnArchiveOverTheProgramsFilesIsRefusedWhole) {
+    write("eplan-config_local.ini", "state");
+    serve(kUrl, zip({{"shrn-12.edz", "edz"}, {"Eplan-Config_Local.ini", "hostile"}}));
+    downloader_->getfile(kUrl, kNode);
+    downloader_->finishScripts();
+    const ArchiveOutcome& outcome = downloader_->outcomes().at(0);
+    EXPECT_EQ(outcome.refused,
+              "архив записал бы «Eplan-Config_Local.ini» поверх файлов самой программы");
+    EXPECT_FALSE(outcome.unpack.has_value());
+    EXPECT_EQ(read("eplan-config_local.ini"), "state");
+    EXPECT_FALSE(exists("shrn-12.edz"));
+    EXPECT_FALSE(exists("Eplan-Config_Local.ini"));
+    EXPECT_FALSE(exists(kArchive));
     EXPECT_FALSE(exists(kScript));
 }
 

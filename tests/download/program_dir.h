@@ -46,14 +46,16 @@ protected:
         std::string name;
         std::string data;  // for a link: its target
         bool link = false;
+        std::string unicodePath = {};  // when set, an Info-ZIP Unicode path field naming it so
     };
     // A zip archive as Python's zipfile writes it, entry names stored exactly as given.
     static std::string zip(const std::vector<ZipEntry>& entries) {
         const TempDir work;
-        // One entry a line: name and data in hex, then 1 for a link.
+        // One entry a line: name, data and Unicode path in hex, then 1 for a link.
         std::string list;
         for (const ZipEntry& e : entries)
-            list += hex(e.name) + ' ' + hex(e.data) + ' ' + (e.link ? "1\n" : "0\n");
+            list += hex(e.name) + ' ' + hex(e.data) + ' ' + hex(e.unicodePath) + ' ' +
+                    (e.link ? "1\n" : "0\n");
         writeFile(work.file("entries"), list);
         writeFile(work.file("zip.py"), kZipMaker);
         const std::string command = "/usr/bin/python3 '" + utf8Of(work.file("zip.py")) + "' '" +
@@ -75,14 +77,18 @@ private:
     }
 
     static constexpr char kZipMaker[] = R"(
-import stat, sys, zipfile
+import stat, struct, sys, zipfile, zlib
 unhex = lambda h: b"" if h == "-" else bytes.fromhex(h)
 with zipfile.ZipFile(sys.argv[2], "w") as z, open(sys.argv[1]) as entries:
     for line in entries:
-        name, data, link = line.split()
+        name, data, unicode, link = line.split()
         info = zipfile.ZipInfo(unhex(name).decode("utf-8"))
         info.create_system = 3
         info.external_attr = ((stat.S_IFLNK | 0o777) if link == "1" else (stat.S_IFREG | 0o644)) << 16
+        if unicode != "-":
+            path = unhex(unicode)
+            info.extra = struct.pack("<HHBI", 0x7075, 5 + len(path), 1,
+                                     zlib.crc32(unhex(name))) + path
         z.writestr(info, unhex(data))
 )";
     TempDir temp_;

@@ -1,8 +1,9 @@
 #!/usr/bin/python3
 """HTTPS server for the transfer tests, bound to 127.0.0.1 on a free port.
 
-Prints the port on the first line of stdout once it accepts connections, then serves until it
-is killed or its lifetime ends.
+Its certificate is made when it starts, signed by the build's test CA (--ca-cert, --ca-key) but
+with --cert unknownca. Prints the port on the first line of stdout once it accepts connections,
+then serves until it is killed or its lifetime ends.
 
 Paths:
   /<path>                      a file under --root; when a file <path>.cut lies beside it, holding
@@ -27,43 +28,18 @@ import os
 import shutil
 import socket
 import ssl
-import subprocess
 import sys
 import threading
 import time
 import urllib.parse
+import warnings
+
+# The certificates come from the one module that makes them; no bytecode in the sources.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+from test_ca import make_certificate  # noqa: E402
 
 PROMISED = 1 << 20
-
-
-def make_certificate(folder, kind):
-    """A self-signed certificate of the given kind made with the openssl command."""
-    os.makedirs(os.path.join(folder, "db"), exist_ok=True)
-    with open(os.path.join(folder, "db", "index.txt"), "w"):
-        pass
-    with open(os.path.join(folder, "db", "serial"), "w") as f:
-        f.write("01\n")
-    name = "other.invalid" if kind == "wrongname" else "vn.test"
-    config = os.path.join(folder, "ca.cnf")
-    with open(config, "w") as f:
-        f.write(
-            "[ca]\ndefault_ca = ca1\n"
-            "[ca1]\ndatabase = db/index.txt\nnew_certs_dir = db\nserial = db/serial\n"
-            "default_md = sha256\npolicy = pol\nunique_subject = no\n"
-            "[pol]\ncommonName = supplied\n"
-            "[ext]\nsubjectAltName = DNS:%s\n" % name
-        )
-    key, csr, cert = "key.pem", "req.csr", "cert.pem"
-    run = lambda *args: subprocess.run(
-        ["openssl", *args], cwd=folder, check=True, capture_output=True, timeout=60
-    )
-    run("req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-        "-keyout", key, "-out", csr, "-subj", "/CN=" + name)
-    dates = (["-startdate", "20200101000000Z", "-enddate", "20200201000000Z"]
-             if kind == "expired" else ["-days", "30"])
-    run("ca", "-batch", "-config", "ca.cnf", "-selfsign", "-keyfile", key, "-in", csr,
-        "-out", cert, "-extensions", "ext", "-notext", *dates)
-    return os.path.join(folder, cert), os.path.join(folder, key)
 
 
 def hold(connection, lifetime):
@@ -203,19 +179,28 @@ def main():
     parser.add_argument("--root", required=True, help="folder of the files served")
     parser.add_argument("--workdir", required=True, help="folder for the certificate")
     parser.add_argument("--record", required=True, help="file the requests are appended to")
-    parser.add_argument("--cert", choices=["selfsigned", "expired", "wrongname"],
-                        default="selfsigned")
+    parser.add_argument("--ca-cert", required=True, help="the test CA's certificate")
+    parser.add_argument("--ca-key", required=True, help="the test CA's key")
+    parser.add_argument("--host", default="vn.test", help="the host name the certificate is for")
+    parser.add_argument("--cert", choices=["good", "unknownca", "expired", "wrongname"],
+                        default="good")
     # silent: accepts connections and never answers, not even the TLS handshake
-    parser.add_argument("--tls", choices=["1.2", "1.3", "any", "silent"], default="any")
+    parser.add_argument("--tls", choices=["1.1", "1.2", "1.3", "any", "silent"], default="any")
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
 
     threading.Timer(args.lifetime, lambda: os._exit(0)).start()
 
-    cert, key = make_certificate(args.workdir, args.cert)
+    cert, key = make_certificate(args.workdir, args.cert, args.ca_cert, args.ca_key, args.host)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
-    if args.tls == "1.2":
+    if args.tls == "1.1":
+        # A server too old for the client: OpenSSL speaks TLS 1.1 only at security level 0.
+        context.set_ciphers("DEFAULT:@SECLEVEL=0")
+        with warnings.catch_warnings():
+            warnings.simplefilter("ignore", DeprecationWarning)
+            context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_1
+    elif args.tls == "1.2":
         context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_2
     elif args.tls == "1.3":
         context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_3

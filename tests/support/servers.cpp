@@ -91,12 +91,15 @@ std::vector<std::string> RecordedRequest::values(const std::string& name) const 
 
 HttpsServer::HttpsServer(const fs::path& root, Cert cert, Tls tls)
     : process_(serverScript("https_server.py"),
-               {"--root", utf8Of(root), "--cert",
-                cert == Cert::Expired     ? "expired"
+               {"--root", utf8Of(root), "--ca-cert", VOLNOR_TEST_CA_CERT, "--ca-key",
+                VOLNOR_TEST_CA_KEY, "--host", buildconfig::kWebHost, "--cert",
+                cert == Cert::UnknownCa   ? "unknownca"
+                : cert == Cert::Expired   ? "expired"
                 : cert == Cert::WrongName ? "wrongname"
-                                          : "selfsigned",
+                                          : "good",
                 "--tls",
-                tls == Tls::V1_2Only   ? "1.2"
+                tls == Tls::V1_1Only   ? "1.1"
+                : tls == Tls::V1_2Only ? "1.2"
                 : tls == Tls::V1_3Only ? "1.3"
                 : tls == Tls::Silent   ? "silent"
                                        : "any"}) {}

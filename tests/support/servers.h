@@ -43,18 +43,26 @@ struct RecordedRequest {
     std::vector<std::string> values(const std::string& name) const;
 };
 
+// Its certificate is made when it starts: for the maker's web host and signed by the build's test
+// CA, which the clients of a test build trust, unless Cert says otherwise.
 class HttpsServer {
 public:
-    enum class Cert { SelfSigned, Expired, WrongName };
+    enum class Cert {
+        Good,
+        UnknownCa,  // self-signed
+        Expired,    // signed by the test CA, ended in 2020
+        WrongName,  // signed by the test CA for another host
+    };
     enum class Tls {
         Any,
+        V1_1Only,
         V1_2Only,
         V1_3Only,
         Silent,  // accepts connections and never answers, not even the TLS handshake
     };
 
     // root: the folder whose files are served ("/f/1234/a.zip" is root/f/1234/a.zip).
-    explicit HttpsServer(const fs::path& root, Cert cert = Cert::SelfSigned, Tls tls = Tls::Any);
+    explicit HttpsServer(const fs::path& root, Cert cert = Cert::Good, Tls tls = Tls::Any);
 
     int port() const { return process_.port(); }
     // The connect-to entry that sends the maker's web host (port 443) to this server.

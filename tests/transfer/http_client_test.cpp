@@ -75,23 +75,64 @@ protected:
     volnor::test::TempDir root_;
 };
 
-TEST_F(HttpClientTest, AcceptsAnyCertificateOverTls12) {
-    for (auto cert : {HttpsServer::Cert::SelfSigned, HttpsServer::Cert::Expired,
-                      HttpsServer::Cert::WrongName}) {
-        HttpsServer server(root_.path(), cert, HttpsServer::Tls::V1_2Only);
+// Only a server whose chain leads to a trusted CA and whose certificate names the host gets the
+// request; the build's CA file is what makes the test CA trusted.
+TEST_F(HttpClientTest, RefusesEveryServerItCannotVerify) {
+    using Cert = HttpsServer::Cert;
+    struct Case {
+        const char* what;
+        Cert cert;
+        std::string caFile;
+        const char* inText;  // nullptr: accepted
+        Kind kind;
+    };
+    const std::string testCa = volnor::buildconfig::kCaFile;
+    const Case cases[] = {
+        {"good chain", Cert::Good, testCa, nullptr, Kind::Other},
+        {"unknown CA", Cert::UnknownCa, testCa, "self-signed certificate", Kind::Certificate},
+        {"expired", Cert::Expired, testCa, "certificate has expired", Kind::Certificate},
+        {"wrong name", Cert::WrongName, testCa, "does not match|no alternative certificate subject",
+         Kind::Certificate},
+        // The system's store alone, as in a release build, knows no test CA.
+        {"system store only", Cert::Good, "", "unable to get local issuer certificate",
+         Kind::Certificate},
+        {"CA file missing", Cert::Good, "/nonexistent/ca.pem", "certificate file", Kind::Secure},
+    };
+    for (const Case& c : cases) {
+        HttpsServer server(root_.path(), c.cert);
+        CurlHttpClient client(server.connectTo(), c.caFile);
         std::string buffer;
-        startedClient(server)->Get(HttpsServer::url("/a.bin"), buffer);
-        EXPECT_EQ(buffer, sampleBody()) << static_cast<int>(cert);
+        const std::string url = HttpsServer::url("/a.bin");
+        try {
+            client.Get(url, buffer);
+            EXPECT_EQ(c.inText, nullptr) << c.what << ": accepted";
+            EXPECT_EQ(buffer, sampleBody()) << c.what;
+        } catch (const TransferError& e) {
+            ASSERT_NE(c.inText, nullptr) << c.what << ": " << e.text();
+            EXPECT_THAT(e.text(), ContainsRegex(c.inText)) << c.what;
+            EXPECT_THAT(e.text(), HasSubstr(url)) << c.what;
+            EXPECT_EQ(e.kind(), c.kind) << c.what;
+            EXPECT_EQ(e.httpStatus(), 0) << c.what;
+            EXPECT_TRUE(buffer.empty()) << c.what;
+            EXPECT_TRUE(server.requests().empty()) << c.what;
+        }
     }
 }
 
-TEST_F(HttpClientTest, ServerWithoutTls12FailsTheHandshake) {
-    HttpsServer server(root_.path(), HttpsServer::Cert::SelfSigned, HttpsServer::Tls::V1_3Only);
+TEST_F(HttpClientTest, SpeaksTls12And13AndRefusesOlder) {
+    using Tls = HttpsServer::Tls;
+    for (Tls tls : {Tls::V1_2Only, Tls::V1_3Only}) {
+        HttpsServer server(root_.path(), HttpsServer::Cert::Good, tls);
+        std::string buffer;
+        startedClient(server)->Get(HttpsServer::url("/a.bin"), buffer);
+        EXPECT_EQ(buffer, sampleBody()) << static_cast<int>(tls);
+    }
+    HttpsServer server(root_.path(), HttpsServer::Cert::Good, Tls::V1_1Only);
     std::string buffer;
     const std::string url = HttpsServer::url("/a.bin");
     try {
         startedClient(server)->Get(url, buffer);
-        FAIL() << "a TLS 1.3-only server was accepted";
+        FAIL() << "a TLS 1.1 server was accepted";
     } catch (const TransferError& e) {
         EXPECT_THAT(e.text(), HasSubstr(url));
         EXPECT_EQ(e.kind(), Kind::Secure);
@@ -344,7 +385,7 @@ TEST_F(HttpClientTest, SilentServerEndsInATimeOut) {
         {HttpsServer::Tls::Any, "/stall/500"},  // the body stops
     };
     for (const Case& c : cases) {
-        HttpsServer server(root_.path(), HttpsServer::Cert::SelfSigned, c.tls);
+        HttpsServer server(root_.path(), HttpsServer::Cert::Good, c.tls);
         auto client = startedClient(server);
         client->setConnectTimeout(std::chrono::milliseconds(1000));
         client->setStallTimeout(std::chrono::milliseconds(1000));

@@ -36,8 +36,11 @@ const std::string kUpdateBytes =
     "del update.7z\r\nstart cmdrun.cmd\r\nexit\r\n";
 
 // The remote configuration as the maker publishes it, in the ANSI code page.
-std::string config(const std::string& date, const std::string& news = "Новости") {
-    return *utf8ToAnsi("[EPLAN]\r\nDATE=" + date + "\r\nMESS=" + news + "\r\n");
+std::string config(const std::string& date, const std::string& news = "Новости",
+                   const std::string& signature = "") {
+    std::string text = "[EPLAN]\r\nDATE=" + date + "\r\nMESS=" + news + "\r\n";
+    if (!signature.empty()) text += "SIGNATURE=" + signature + "\r\n";
+    return *utf8ToAnsi(text);
 }
 
 std::string localState(const std::string& date) { return "[Eplan]\r\nDATEUPDATE=" + date + "\r\n"; }
@@ -100,6 +103,7 @@ protected:
         settings.dateFormat = russian();
         settings.today = [] { return kToday; };
         settings.programPid = kPid;
+        settings.updateKey = key_;
         form_ = std::make_unique<TForm1>(dialogs_, shell_, WinPaths(drive_.path()), dir(),
                                          connectTo, settings);
         return *form_;
@@ -137,6 +141,8 @@ protected:
     RecordingDialogs dialogs_;
     RecordingShell shell_;
     std::unique_ptr<TForm1> form_;
+    // The build's key: none, as in a build without VOLNOR_UPDATE_KEY, unless a test sets one.
+    std::string key_;
 };
 
 TEST_F(Startup, AnUpdateIsDueOnlyForALaterRemoteDate) {
@@ -252,6 +258,28 @@ TEST_F(Startup, AFetchThatFailsKeepsTheCopyAndAnErrorPageReplacesIt) {
     EXPECT_EQ(read("eplan-config.ini"), page);
     EXPECT_EQ(panel(1), update::kDatePrefix);
     EXPECT_EQ(form.Memo1->toPlainText(), QString());
+}
+
+// Whoever answers in the maker's place without the maker's certificate decides nothing: the
+// fetch fails silently and the older copy stays.
+TEST_F(Startup, AServerWhoseCertificateIsRefusedIsAFetchThatFails) {
+    https_ = std::make_unique<HttpsServer>(web_.path(), HttpsServer::Cert::UnknownCa);
+    ftpServer_ = std::make_unique<FtpServer>(ftp_.path());
+    const std::string local = localState("01.12.2026");
+    write("eplan-config_local.ini", local);
+    const std::string older = config("01.12.2026", "Старые");
+    write("eplan-config.ini", older);
+    publish(config("10.12.2026", "Чужие"));
+    publishArchive(goodArchive());
+
+    TForm1& form = start(servers());
+    EXPECT_TRUE(dialogs_.shown.empty()) << errors();
+    EXPECT_EQ(read("eplan-config.ini"), older);
+    EXPECT_EQ(panel(1), update::kDatePrefix + "01.12.2026");
+    EXPECT_EQ(form.Memo1->toPlainText(), QStringLiteral("Старые"));
+    EXPECT_TRUE(https_->requests().empty());
+    EXPECT_TRUE(ftpServer_->commands().empty());
+    expectNoUpdate(local);
 }
 
 TEST_F(Startup, ADueUpdateDownloadsChecksWritesBothScriptsRecordsTheDateAndEnds) {
@@ -422,6 +450,49 @@ TEST_F(Startup, AScriptThatCannotBeWrittenEndsStartUpWithTheErrorReport) {
         fs::remove_all(blocked);
         fs::remove(path("cmdrun.cmd"));
     }
+}
+
+TEST_F(Startup, ABuildWithAKeyShowsARefusedSignatureInPanel0AndAppliesTheSignedArchive) {
+    startServers();
+    const sign::KeyPair maker = sign::makeKeyPair();
+    key_ = maker.publicKey;
+    const std::string archive = goodArchive();
+    publishArchive(archive);
+    const std::string local = localState("01.12.2026");
+
+    write("eplan-config_local.ini", local);
+    publish(config("10.12.2026", "Новости", signatureOf(maker, archive + "x")));
+    start(servers());
+    EXPECT_TRUE(dialogs_.shown.empty()) << errors();
+    EXPECT_EQ(panel(0), update::kDownloadPrefix +
+                            "подпись архива обновления не совпадает: архив не от производителя "
+                            "или изменён");
+    expectNoUpdate(local);
+
+    publish(config("10.12.2026", "Новости", signatureOf(maker, archive)));
+    TForm1& form = start(servers());
+    EXPECT_TRUE(dialogs_.shown.empty()) << errors();
+    EXPECT_EQ(panel(0), "");
+    EXPECT_EQ(read("update.7z"), archive);
+    EXPECT_EQ(read("cmdupdate.cmd"), kUpdateBytes);
+    EXPECT_FALSE(started().empty());
+    EXPECT_TRUE(form.terminateRequested());
+}
+
+TEST_F(Startup, AnUpdateScriptThatCannotBeStartedIsReportedAndTheProgramGoesOn) {
+    startServers();
+    publishArchive(goodArchive());
+    fs::remove(path("cmd"));  // no interpreter to start the update script with
+    const std::string local = localState("01.12.2026");
+    write("eplan-config_local.ini", local);
+    publish(config("10.12.2026"));
+    TForm1& form = start(servers());
+    expectReport("Не удалось запустить сценарий обновления «" + utf8Of(path("cmdupdate.cmd")) +
+                 "»: обновление не выполнено.");
+    expectNoUpdate(local);
+    EXPECT_EQ(read("cmdrun.cmd"), kRestartBytes);
+    form.show();
+    EXPECT_TRUE(form.isVisible());
 }
 
 }  // namespace

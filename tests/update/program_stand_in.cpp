@@ -1,6 +1,6 @@
 // The program in the update cycle's test: the real window and its start-up in a process of its
-// own, started without arguments like the program. It reads its connect-to list from
-// "stand_in.ini" beside it and appends what it saw to "starts.log" there:
+// own, started without arguments like the program. It reads its connect-to list and the maker's
+// public key from "stand_in.ini" beside it and appends what it saw to "starts.log" there:
 //   start PID VERSION old-running=0|1   (VERSION from version.txt; the previous start's process)
 //   report TEXT                         (an error report of start-up)
 //   exit PID update=0|1 VERSION          (whether it started an update; version.txt as it was
@@ -90,6 +90,7 @@ int main(int argc, char** argv) {
     const volnor::IniFile settings(iniFiles, here("stand_in.ini"));
     volnor::update::Settings update = volnor::update::Settings::of(kSystem);
     update.dateFormat = *volnor::ShortDateFormat::fromPicture("dd.MM.yyyy");
+    update.updateKey = settings.ReadString("stand-in", "key");
     LoggingDialogs dialogs;
     NoShell shell;
     bool updating = false;

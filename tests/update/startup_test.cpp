@@ -13,6 +13,7 @@
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/ini_files.h"
 #include "platform/posix/script_runner.h"
+#include "platform/posix/signature.h"
 #include "support/servers.h"
 #include "update/update_dir.h"
 
@@ -26,9 +27,31 @@ constexpr std::int64_t kPid = 4242;
 // Where the parts data folder lands under the test's drive.
 constexpr char kPartsData[] = "Users/Public/EPLAN/Data/Элементы/VOLNOR";
 
-std::string config(const std::string& date, const std::string& news = "Новости") {
-    return *utf8ToAnsi("[EPLAN]\r\nDATE=" + date + "\r\nMESS=" + news + "\r\n");
+std::string config(const std::string& date, const std::string& news = "Новости",
+                   const std::optional<std::string>& signature = std::nullopt) {
+    std::string text = "[EPLAN]\r\nDATE=" + date + "\r\nMESS=" + news + "\r\n";
+    if (signature) text += "SIGNATURE=" + *signature + "\r\n";
+    return *utf8ToAnsi(text);
 }
+
+// The real runner, but for the update script, which cannot be started.
+class NoDetachedStart : public ScriptRunner {
+public:
+    explicit NoDetachedStart(const ScriptRunner& real) : real_(real) {}
+    std::unique_ptr<RunningScript> start(const fs::path& script) const override {
+        return real_.start(script);
+    }
+    bool startDetached(const fs::path&, std::optional<std::int64_t>) const override {
+        return false;
+    }
+    ProgramResult run(const fs::path& program, const std::vector<std::string>& args,
+                      std::chrono::milliseconds limit) const override {
+        return real_.run(program, args, limit);
+    }
+
+private:
+    const ScriptRunner& real_;
+};
 
 std::string localState(const std::string& date) { return "[Eplan]\r\nDATEUPDATE=" + date + "\r\n"; }
 
@@ -47,9 +70,11 @@ protected:
     void publish(const std::string& bytes) const {
         writeFile(web_.file("f/8270/eplan-config.ini"), bytes);
     }
-    void startFtp() {
-        writeFile(ftp_.file("eplan/update.7z"),
-                  sevenZip({{"VOLNOR_Eplan_DB", "new program"}, {"data/readme.txt", "new"}}));
+    static std::string goodArchive() {
+        return sevenZip({{"VOLNOR_Eplan_DB", "new program"}, {"data/readme.txt", "new"}});
+    }
+    void startFtp(const std::string& archive = goodArchive()) {
+        writeFile(ftp_.file("eplan/update.7z"), archive);
         ftpServer_ = std::make_unique<FtpServer>(ftp_.path());
     }
     // The maker's hosts: the web server, and the FTP server or a port where nothing listens.
@@ -69,7 +94,10 @@ protected:
             progress_.advance(count);
         });
         posix::CurlFtpClient ftp(connectTo());
-        const posix::InterpreterRunner runner(dir());
+        const posix::InterpreterRunner real(dir());
+        const NoDetachedStart failing(real);
+        const ScriptRunner& runner = failStart_ ? static_cast<const ScriptRunner&>(failing) : real;
+        const posix::OpenSslSignatureCheck signatures;
         update::Settings settings;
         settings.dateFormat = russian();
         settings.today = [] {
@@ -77,9 +105,11 @@ protected:
                                   std::chrono::day(10)};
         };
         settings.programPid = kPid;
+        settings.updateKey = key_;
         progress_.setPosition(100);
-        update::StartupResult result = update::runStartup({http, ftp, runner, ini_, progress_},
-                                                          WinPaths(drive_.path()), dir(), settings);
+        update::StartupResult result =
+            update::runStartup({http, ftp, runner, signatures, ini_, progress_},
+                               WinPaths(drive_.path()), dir(), settings);
         redirects_ = http.handleRedirects();
         return result;
     }
@@ -97,6 +127,9 @@ protected:
     posix::PosixIniFiles ini_;
     HeldProgress progress_;
     bool redirects_ = false;
+    // The build's key: none, as in a build without VOLNOR_UPDATE_KEY, unless a test sets one.
+    std::string key_;
+    bool failStart_ = false;
 };
 
 TEST_F(Startup, SetsUpTheClientBeforeTheFetchAndRemovesTheRestartScriptOfTheExecutablesFolder) {
@@ -210,6 +243,90 @@ TEST_F(Startup, AFailedUpdateGivesPanel0ItsTextAndAScriptThatCannotBeWrittenStop
     EXPECT_EQ(read("eplan-config_local.ini"), localState("01.12.2026"));
     EXPECT_EQ(progress_.position(), 100 + static_cast<int>(published.size()));
     EXPECT_FALSE(exists("started.txt"));
+}
+
+TEST_F(Startup, ABuildWithAKeyTakesOnlyTheArchiveItsMakerSigned) {
+    const sign::KeyPair maker = sign::makeKeyPair();
+    const std::string archive = goodArchive();
+    const std::string good = signatureOf(maker, archive);
+    std::string changed = archive;
+    changed[changed.size() / 2] = static_cast<char>(changed[changed.size() / 2] ^ 0x55);
+    std::string malformed = good;
+    malformed[5] = '*';
+    const std::string notMatching =
+        "подпись архива обновления не совпадает: архив не от производителя или изменён";
+    struct Case {
+        const char* what;
+        std::string key;
+        std::string served;
+        std::optional<std::string> signature;
+        std::optional<std::string> reason;  // nothing: the update is applied
+    };
+    const Case cases[] = {
+        {"the maker's signature", maker.publicKey, archive, good, std::nullopt},
+        {"one byte of the archive changed", maker.publicKey, changed, good, notMatching},
+        {"another archive's signature", maker.publicKey, archive,
+         signatureOf(maker, sevenZip({{"VOLNOR_Eplan_DB", "another program"}})), notMatching},
+        // Refused for its signature before 7-Zip would have found it no archive.
+        {"no archive at all", maker.publicKey, "<html>not found</html>", good, notMatching},
+        {"no SIGNATURE", maker.publicKey, archive, std::nullopt,
+         "в конфигурации нет подписи архива обновления"},
+        {"a malformed SIGNATURE", maker.publicKey, archive, malformed,
+         "подпись архива обновления в конфигурации повреждена"},
+        {"a build without a key", "", archive, std::nullopt, std::nullopt},
+    };
+    const std::string local = localState("01.12.2026");
+    for (const Case& c : cases) {
+        for (const char* name : {"cmdrun.cmd", "cmdupdate.cmd", "started.txt", "update.7z"})
+            fs::remove(path(name));
+        write("eplan-config_local.ini", local);
+        publish(config("10.12.2026", "Новости", c.signature));
+        startFtp(c.served);
+        key_ = c.key;
+        const update::StartupResult result = run();
+        EXPECT_FALSE(result.error.has_value()) << c.what << ": " << *result.error;
+        if (!c.reason) {
+            EXPECT_FALSE(result.updateFailure.has_value())
+                << c.what << ": " << *result.updateFailure;
+            EXPECT_TRUE(result.terminate) << c.what;
+            EXPECT_EQ(read("update.7z"), c.served) << c.what;
+            EXPECT_EQ(read("eplan-config_local.ini"), localState("10.12.2026")) << c.what;
+            EXPECT_FALSE(started().empty()) << c.what;
+            continue;
+        }
+        EXPECT_EQ(result.updateFailure, update::kDownloadPrefix + *c.reason) << c.what;
+        EXPECT_FALSE(result.terminate) << c.what;
+        EXPECT_FALSE(exists("update.7z")) << c.what;
+        EXPECT_FALSE(exists("cmdupdate.cmd")) << c.what;
+        EXPECT_EQ(result.cmdupdate, Lines{}) << c.what;
+        EXPECT_EQ(read("eplan-config_local.ini"), local) << c.what;
+        EXPECT_FALSE(exists("started.txt")) << c.what;
+        EXPECT_EQ(progress_.position(), 0) << c.what;
+    }
+}
+
+TEST_F(Startup, AnUpdateScriptThatCannotBeStartedUndoesTheUpdateAndStopsStartUp) {
+    startFtp();
+    const std::string local = "; mine\r\n" + localState("01.12.2026");
+    write("eplan-config_local.ini", local);
+    const std::string published = config("10.12.2026");
+    publish(published);
+    failStart_ = true;
+    const update::StartupResult result = run();
+    EXPECT_EQ(result.error, "Не удалось запустить сценарий обновления «" +
+                                utf8Of(path("cmdupdate.cmd")) + "»: обновление не выполнено");
+    EXPECT_FALSE(result.terminate);
+    EXPECT_FALSE(result.updateFailure.has_value());
+    EXPECT_FALSE(exists("cmdupdate.cmd"));
+    EXPECT_FALSE(exists("update.7z"));
+    // The date written before the start is taken back, the file otherwise as it was.
+    EXPECT_EQ(read("eplan-config_local.ini"), local);
+    EXPECT_EQ(progress_.position(), 100 + static_cast<int>(published.size()));
+
+    // So the next start tries again.
+    failStart_ = false;
+    EXPECT_TRUE(run().terminate);
+    EXPECT_EQ(read("eplan-config_local.ini"), "; mine\r\n" + localState("10.12.2026"));
 }
 
 }  // namespace

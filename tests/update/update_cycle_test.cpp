@@ -1,5 +1,6 @@
 // One whole self-update with the real interpreter and the real 7-Zip: the old program finds the
-// update due, downloads the archive from the FTP test server and ends; the update script waits
+// update due, downloads the archive from the FTP test server, checks the maker's signature and
+// ends; the update script waits
 // for it, unpacks the archive over the program directory and starts the restart script, which
 // starts the new program; the new program's start removes the restart script.
 #include <gtest/gtest.h>
@@ -72,8 +73,6 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     const std::string published = DateToStr(sys_days(today) + days(1), ru);
 
     const TempDir web, ftp, stage;
-    writeFile(web.file("f/8270/eplan-config.ini"),
-              *utf8ToAnsi("[EPLAN]\r\nDATE=" + published + "\r\nMESS=Обновление\r\n"));
 
     // The new build: the program, the interpreter and data, told apart from the old by a mark.
     const fs::path interpreter = VOLNOR_BIN_DIR "/cmd";
@@ -81,7 +80,12 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     install(stage.path(), "cmd", interpreter, "new");
     writeFile(stage.file("version.txt"), "new");
     writeFile(stage.file("data/readme.txt"), "new data");
-    writeFile(ftp.file("eplan/update.7z"), sevenZipOf(stage.path(), {}));
+    const std::string archive = sevenZipOf(stage.path(), {});
+    writeFile(ftp.file("eplan/update.7z"), archive);
+    const sign::KeyPair maker = sign::makeKeyPair();
+    writeFile(web.file("f/8270/eplan-config.ini"),
+              *utf8ToAnsi("[EPLAN]\r\nDATE=" + published + "\r\nMESS=Обновление\r\nSIGNATURE=" +
+                          signatureOf(maker, archive) + "\r\n"));
 
     // The old program directory.
     install(dir(), "VOLNOR_Eplan_DB", standIn(), "old");
@@ -93,7 +97,8 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     FtpServer ftpServer(ftp.path());
     std::vector<std::string> connect = https.connectTo();
     for (const std::string& entry : ftpServer.connectTo()) connect.push_back(entry);
-    write("stand_in.ini", "[stand-in]\r\nconnect=" + join(connect, ";") + "\r\n");
+    write("stand_in.ini",
+          "[stand-in]\r\nconnect=" + join(connect, ";") + "\r\nkey=" + maker.publicKey + "\r\n");
 
     const pid_t old = start(path("VOLNOR_Eplan_DB"), dir());
     ASSERT_GT(old, 0);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "download/program_dir.h"
+#include "sign/sign.h"
 #include "update/dates.h"
 
 namespace volnor::test {
@@ -54,6 +55,13 @@ protected:
     }
 
     static ShortDateFormat russian() { return *ShortDateFormat::fromPicture("dd.MM.yyyy"); }
+
+    // The configuration's SIGNATURE of the archive's bytes, made as the maker makes it.
+    static std::string signatureOf(const sign::KeyPair& key, const std::string& archive) {
+        const TempDir work;
+        writeFile(work.file("update.7z"), archive);
+        return sign::signFile(key.privatePem, work.file("update.7z"));
+    }
 
 private:
     // For the shell: the text between single quotes.

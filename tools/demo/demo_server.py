@@ -4,8 +4,11 @@
 HTTPS:
   /f/NNNN/<name>.zip        a small zip made from <name>: one to three ".edz" files and a text
                             file, the same bytes on every run
-  /f/8270/eplan-config.ini  the remote configuration: section [EPLAN] with DATE and MESS
+  /f/8270/eplan-config.ini  the remote configuration: section [EPLAN] with DATE and MESS, and
+                            SIGNATURE when --signature gives the update archive's
   /                         a short page standing for the maker's web site
+  Its certificate for vn.test is signed at start-up by the CA given with --ca-cert and --ca-key,
+  the one the demo's program is built to trust.
 FTP (user "anonymous", no password):
   /eplan/update.7z          the update archive given with --update-archive, else a small one
                             without the program (no demo start finds an update due without it)
@@ -34,6 +37,11 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 
+# The certificates come from the one module that makes them; no bytecode in the sources.
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from test_ca import make_certificate  # noqa: E402
+
 ARCHIVE = re.compile(r"^/f/\d{4}/([^/]+)\.zip$")
 CONFIG = "/f/8270/eplan-config.ini"
 STAMP = (2026, 12, 1, 9, 0, 0)
@@ -56,9 +64,12 @@ def archive_for(stem):
     return out.getvalue()
 
 
-def config_text(date, news):
+def config_text(date, news, signature):
     # The platform's INI reader takes the system's ANSI code page: Windows-1251.
-    return f"[EPLAN]\r\nDATE={date}\r\nMESS={news}\r\n".encode("cp1251")
+    text = f"[EPLAN]\r\nDATE={date}\r\nMESS={news}\r\n"
+    if signature:
+        text += f"SIGNATURE={signature}\r\n"
+    return text.encode("cp1251")
 
 
 class Handler(http.server.BaseHTTPRequestHandler):
@@ -87,15 +98,6 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def log_message(self, fmt, *args):
         sys.stderr.write("https: " + (fmt % args) + "\n")
-
-
-def make_certificate(folder):
-    key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
-    subprocess.run(
-        ["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", key, "-out",
-         cert, "-days", "30", "-subj", "/CN=vn.test"],
-        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return cert, key
 
 
 def make_ftp_root(folder, update_archive):
@@ -128,14 +130,19 @@ def main():
     parser.add_argument("--news", default="Каталог обновлён: добавлены новые серии щитов "
                         "и корпусов, исправлены описания автоматических выключателей.")
     parser.add_argument("--update-archive", help="file served as /eplan/update.7z")
+    parser.add_argument("--signature", help="SIGNATURE of the configuration: the update "
+                        "archive's, from volnor-sign sign")
+    parser.add_argument("--ca-cert", required=True, help="the CA the demo's program trusts")
+    parser.add_argument("--ca-key", required=True, help="its key, to sign the HTTPS certificate")
     parser.add_argument("--lifetime", type=float, default=3600.0, help="seconds")
     args = parser.parse_args()
 
     work = None
     try:
         work = tempfile.mkdtemp(prefix="volnor-demo-")
-        cert, key = make_certificate(work)
-        Handler.config = config_text(args.date, args.news)
+        cert, key = make_certificate(os.path.join(work, "tls"), "good", args.ca_cert,
+                                     args.ca_key)
+        Handler.config = config_text(args.date, args.news, args.signature)
         https = http.server.ThreadingHTTPServer(("127.0.0.1", args.https_port), Handler)
         https.daemon_threads = True
         context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

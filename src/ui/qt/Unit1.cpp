@@ -21,6 +21,7 @@
 #include "platform/posix/ini_files.h"
 #include "platform/posix/jet_engine.h"
 #include "platform/posix/script_runner.h"
+#include "platform/posix/signature.h"
 #include "platform/posix/system.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -303,8 +304,10 @@ void TForm1::placeProgressBar() {
 
 void TForm1::FormCreate() {
     placeProgressBar();
-    update::StartupResult outcome = update::runStartup(
-        {*IdHTTP1, *IdFTP1, *runner_, *iniFiles_, *progress_}, paths_, exeDir_, update_);
+    const posix::OpenSslSignatureCheck signatures;
+    update::StartupResult outcome =
+        update::runStartup({*IdHTTP1, *IdFTP1, *runner_, signatures, *iniFiles_, *progress_},
+                           paths_, exeDir_, update_);
     cmdrun = std::move(outcome.cmdrun);
     cmdupdate = std::move(outcome.cmdupdate);
     // What start-up reached is shown, also when a later step failed.

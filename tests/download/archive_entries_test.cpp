@@ -1,0 +1,255 @@
+// The check of an archive's entries before 7-Zip unpacks it into the program directory, on real
+// zips: the zip's central directory as the program reads it, and the two policies.
+#include "download/archive_entries.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <optional>
+
+#include "download/program_dir.h"
+
+namespace volnor::test {
+namespace {
+
+const std::string kArchive = "архив";
+const std::string kUpdate = "архив обновления";
+
+std::string outsideText(const std::string& noun, const std::string& entry) {
+    return noun + " содержит путь за пределами папки программы «" + entry + "»";
+}
+std::string linkText(const std::string& noun, const std::string& entry) {
+    return noun + " содержит ссылку «" + entry + "»";
+}
+std::string throughLinkText(const std::string& noun, const std::string& entry,
+                            const std::string& link) {
+    return noun + " записал бы «" + entry + "» поверх ссылки «" + link + "» в папке программы";
+}
+std::string ownedText(const std::string& entry) {
+    return kArchive + " записал бы «" + entry + "» поверх файлов самой программы";
+}
+
+class ArchiveEntries : public ProgramDirTest {
+protected:
+    void SetUp() override {
+        ProgramDirTest::SetUp();
+        fs::create_directories(outside("shared"));
+        fs::create_directory_symlink(outside("shared"), path("shared"));
+    }
+
+    // The entries of a zip made of these, as the program reads them.
+    std::vector<ArchiveEntry> entriesOf(const std::vector<ZipEntry>& entries) {
+        write("case.zip", zip(entries));
+        const ZipDirectory dir = readZipDirectory(path("case.zip"));
+        EXPECT_EQ(dir.error, "");
+        return dir.entries;
+    }
+};
+
+TEST_F(ArchiveEntries, TheDirectoryListsNamesFoldersAndLinks) {
+    const std::vector<ArchiveEntry> entries = entriesOf({
+        {"Щиты ЩРН/щрн-12.edz", "edz"},
+        {"data/", ""},
+        {"lnk", "/etc", true},
+        {"plain.txt", "x", false, "../evil.txt"},
+    });
+    struct Expected {
+        std::string path;
+        bool folder;
+        bool link;
+    };
+    // The Unicode path field's name comes first, then the plain one.
+    const Expected expected[] = {{"Щиты ЩРН/щрн-12.edz", false, false},
+                                 {"data/", true, false},
+                                 {"lnk", false, true},
+                                 {"../evil.txt", false, false},
+                                 {"plain.txt", false, false}};
+    ASSERT_EQ(entries.size(), std::size(expected));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].path, expected[i].path) << i;
+        EXPECT_EQ(entries[i].folder, expected[i].folder) << expected[i].path;
+        EXPECT_EQ(entries[i].link, expected[i].link) << expected[i].path;
+    }
+}
+
+// Each case's entries follow a harmless one. The update archive's list gets its program added,
+// which its policy requires (that rule is checked through the start-up).
+TEST_F(ArchiveEntries, EachPolicyRefusesWhatWouldWriteOutsideThroughALinkOrOverTheProgram) {
+    struct Case {
+        std::vector<ZipEntry> entries;
+        std::string catalogue;  // the refusal, empty when accepted
+        std::string update;
+    };
+    const std::string absolute = utf8Of(outside("shared")) + "/abs.edz";
+    const Case cases[] = {
+        // Accepted by both.
+        {{{"Щиты ЩРН/щрн-12.edz", "edz"}, {"sub/", ""}, {"./here.edz", "edz"}}, "", ""},
+        {{{"data/cmd.exe", "x"}, {"cmd.exe.edz", "x"}, {"my.cmd.txt", "x"}}, "", ""},
+        {{{"7zip/readme.txt", "x"}, {"eplan-config.ini.bak", "x"}, {"update.7z.edz", "x"}}, "", ""},
+        {{{"shared.edz", "x"}, {"notes:x.edz", "x"}}, "", ""},
+        // Outside the program directory.
+        {{{"../Щит.edz", "x"}},
+         outsideText(kArchive, "../Щит.edz"),
+         outsideText(kUpdate, "../Щит.edz")},
+        {{{"a/../../up.edz", "x"}},
+         outsideText(kArchive, "a/../../up.edz"),
+         outsideText(kUpdate, "a/../../up.edz")},
+        {{{"a\\..\\..\\up.edz", "x"}},
+         outsideText(kArchive, "a\\..\\..\\up.edz"),
+         outsideText(kUpdate, "a\\..\\..\\up.edz")},
+        {{{absolute, "x"}}, outsideText(kArchive, absolute), outsideText(kUpdate, absolute)},
+        {{{"\\root.edz", "x"}},
+         outsideText(kArchive, "\\root.edz"),
+         outsideText(kUpdate, "\\root.edz")},
+        {{{"C:\\Windows\\x.dll", "x"}},
+         outsideText(kArchive, "C:\\Windows\\x.dll"),
+         outsideText(kUpdate, "C:\\Windows\\x.dll")},
+        // Windows drops the dots at the end of a name: "..." leads upwards there.
+        {{{".../up.edz", "x"}}, outsideText(kArchive, ".../up.edz"), ""},
+        // Links: an entry that is one, a link of the program directory on the way.
+        {{{"lnk", utf8Of(outside("shared")), true}},
+         linkText(kArchive, "lnk"),
+         linkText(kUpdate, "lnk")},
+        {{{"Ссылка", "..", true}}, linkText(kArchive, "Ссылка"), linkText(kUpdate, "Ссылка")},
+        {{{"shared/x.edz", "x"}},
+         throughLinkText(kArchive, "shared/x.edz", "shared"),
+         throughLinkText(kUpdate, "shared/x.edz", "shared")},
+        {{{"7z/7z.exe", "x"}},
+         throughLinkText(kArchive, "7z/7z.exe", "7z/7z.exe"),
+         throughLinkText(kUpdate, "7z/7z.exe", "7z/7z.exe")},
+        // The program's own files, names compared as Windows compares them.
+        {{{"VOLNOR_Eplan_DB.exe", "x"}}, ownedText("VOLNOR_Eplan_DB.exe"), ""},
+        {{{"volnor_eplan_db", "x"}}, ownedText("volnor_eplan_db"), ""},
+        {{{"Volnor_Eplan_DB.EXE/x", "x"}}, ownedText("Volnor_Eplan_DB.EXE/x"), ""},
+        {{{"VOLNOR~1.EXE", "x"}}, ownedText("VOLNOR~1.EXE"), ""},
+        {{{"cmd", "x"}}, ownedText("cmd"), ""},
+        {{{"CMD.exe. ", "x"}}, ownedText("CMD.exe. "), ""},
+        {{{"7z/7z.dll", "x"}}, ownedText("7z/7z.dll"), ""},
+        {{{"7Z\\Codecs\\x.dll", "x"}}, ownedText("7Z\\Codecs\\x.dll"), ""},
+        {{{"eplan-config.ini", "x"}}, ownedText("eplan-config.ini"), ""},
+        {{{"Eplan-Config_Local.INI", "x"}}, ownedText("Eplan-Config_Local.INI"), ""},
+        {{{"eplan-config_local.ini:stream", "x"}}, ownedText("eplan-config_local.ini:stream"), ""},
+        {{{"cmdrun.cmd", "x"}}, ownedText("cmdrun.cmd"), ""},
+        {{{"other.zip.CMD", "x"}}, ownedText("other.zip.CMD"), ""},
+        {{{"UPDATE.7z", "x"}}, ownedText("UPDATE.7z"), ""},
+        // A harmless plain name with a hostile Unicode path: the name 7-Zip may use counts.
+        {{{"plain.edz", "x", false, "cmd.exe"}}, ownedText("cmd.exe"), ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<ZipEntry> zipped = {{"ok.edz", "ok"}};
+        zipped.insert(zipped.end(), c.entries.begin(), c.entries.end());
+        const std::string what = c.entries.front().name;
+        write("case.zip", zip(zipped));
+
+        const auto catalogue = catalogueArchiveProblem(dir(), path("case.zip"));
+        EXPECT_EQ(catalogue.value_or(""), c.catalogue) << what;
+
+        std::vector<ArchiveEntry> entries = readZipDirectory(path("case.zip")).entries;
+        entries.push_back({"VOLNOR_Eplan_DB"});
+        const auto update = entriesProblem(ArchiveKind::Update, dir(), entries);
+        EXPECT_EQ(update.value_or(""), c.update) << what;
+    }
+}
+
+// The end record and, with ZIP64, its two records replaced; offsets of the directory and its
+// size as they are.
+std::string asZip64(const std::string& zip) {
+    const auto field = [&zip](std::size_t at, int size) {
+        std::uint64_t v = 0;
+        for (int i = size; i-- > 0;) v = (v << 8) | static_cast<unsigned char>(zip[at + i]);
+        return v;
+    };
+    const auto put = [](std::string& out, std::uint64_t v, int size) {
+        for (int i = 0; i < size; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    const std::size_t end = zip.size() - 22;  // no comment
+    const std::uint64_t count = field(end + 10, 2);
+    const std::uint64_t size = field(end + 12, 4);
+    const std::uint64_t offset = field(end + 16, 4);
+    std::string out = zip.substr(0, end);
+    put(out, 0x06064b50, 4);
+    put(out, 44, 8);
+    put(out, 45, 2);
+    put(out, 45, 2);
+    put(out, 0, 4);
+    put(out, 0, 4);
+    put(out, count, 8);
+    put(out, count, 8);
+    put(out, size, 8);
+    put(out, offset, 8);
+    put(out, 0x07064b50, 4);
+    put(out, 0, 4);
+    put(out, end, 8);
+    put(out, 1, 4);
+    put(out, 0x06054b50, 4);
+    put(out, 0, 4);
+    put(out, 0xFFFF, 2);
+    put(out, 0xFFFF, 2);
+    put(out, 0xFFFFFFFF, 4);
+    put(out, 0xFFFFFFFF, 4);
+    put(out, 0, 2);
+    return out;
+}
+
+TEST_F(ArchiveEntries, AZip64DirectoryIsReadAsTheEndRecordSays) {
+    const std::string zip64 = asZip64(zip({{"a.edz", "a"}, {"../up.edz", "x"}}));
+    write("z64.zip", zip64);
+    // 7-Zip reads the same archive: the fixture is a real ZIP64 one.
+    const std::string list = "/usr/bin/7zz l -ba '" + utf8Of(path("z64.zip")) + "' >/dev/null";
+    ASSERT_EQ(std::system(list.c_str()), 0);
+    const ZipDirectory dir = readZipDirectory(path("z64.zip"));
+    EXPECT_EQ(dir.error, "");
+    ASSERT_EQ(dir.entries.size(), 2u);
+    EXPECT_EQ(dir.entries[1].path, "../up.edz");
+    EXPECT_EQ(catalogueArchiveProblem(this->dir(), path("z64.zip")),
+              outsideText(kArchive, "../up.edz"));
+}
+
+TEST_F(ArchiveEntries, ADirectoryThatDoesNotAddUpIsADamagedArchive) {
+    const std::string good = zip({{"a.edz", "a"}, {"b.edz", "b"}});
+    const std::size_t end = good.size() - 22;
+    const auto changed = [&good](std::size_t at, char byte) {
+        std::string b = good;
+        b[at] = byte;
+        return b;
+    };
+    const std::string nulName = [&] {
+        std::string b = good;
+        const std::size_t name = b.find("b.edz", b.size() - 22 - 46 - 5);
+        b[name] = '\0';
+        return b;
+    }();
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"empty", "", "нет оглавления zip"},
+        {"no archive", "<html>moved</html>", "нет оглавления zip"},
+        {"cut short", good.substr(0, good.size() / 2), "нет оглавления zip"},
+        {"bytes after the end record", good + "x", "нет оглавления zip"},
+        {"directory one byte off", changed(end + 16, static_cast<char>(good[end + 16] + 1)),
+         "оглавление zip не на своём месте"},
+        {"one entry more listed", changed(end + 8, 3).replace(end + 10, 1, 1, 3),
+         "оглавление zip повреждено"},
+        {"one entry less listed", changed(end + 8, 1).replace(end + 10, 1, 1, 1),
+         "оглавление zip повреждено"},
+        {"entries on two disks", changed(end + 8, 1), "многотомный архив"},
+        {"another disk", changed(end + 4, 1), "многотомный архив"},
+        {"a NUL in a name", nulName, "имя в оглавлении zip содержит нулевой символ"},
+    };
+    for (const Case& c : cases) {
+        write("bad.zip", c.bytes);
+        const ZipDirectory dir = readZipDirectory(path("bad.zip"));
+        EXPECT_EQ(dir.error, c.error) << c.what;
+        EXPECT_TRUE(dir.entries.empty()) << c.what;
+        EXPECT_EQ(catalogueArchiveProblem(this->dir(), path("bad.zip")).value_or(""),
+                  "архив повреждён или не распаковался (" + std::string(c.error) + ")")
+            << c.what;
+    }
+    EXPECT_EQ(readZipDirectory(path("missing.zip")).error, "не удалось прочитать файл");
+}
+
+}  // namespace
+}  // namespace volnor::test
