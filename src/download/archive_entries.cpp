@@ -239,7 +239,7 @@ bool leadsUp(std::string_view part, ArchiveKind kind) {
 }
 
 // A name quoted for a message: a name that is no UTF-8 shows its stray bytes as U+FFFD.
-std::string inQuotes(std::string_view name) {
+std::string shownName(std::string_view name) {
     std::string out = "«";
     out += fromUtf16(toUtf16(name));
     out += "»";
@@ -249,7 +249,7 @@ std::string inQuotes(std::string_view name) {
 std::optional<std::string> entryProblem(ArchiveKind kind, const fs::path& programDir,
                                         const ArchiveEntry& entry) {
     const std::string noun = kind == ArchiveKind::Update ? "архив обновления" : "архив";
-    const std::string shown = inQuotes(entry.path);
+    const std::string shown = shownName(entry.path);
     if (entry.link) return noun + " содержит ссылку " + shown;
     // Both separators count: an archive made on Windows names its folders with "\".
     const std::string path = replaceAll(entry.path, "\\", "/");
@@ -263,7 +263,7 @@ std::optional<std::string> entryProblem(ArchiveKind kind, const fs::path& progra
         prefix = prefix.empty() ? part : prefix + "/" + part;
         std::error_code error;
         if (fs::is_symlink(fs::symlink_status(programDir / pathOf(prefix), error)))
-            return noun + " записал бы " + shown + " поверх ссылки " + inQuotes(prefix) +
+            return noun + " записал бы " + shown + " поверх ссылки " + shownName(prefix) +
                    " в папке программы";
     }
     if (kind == ArchiveKind::Catalogue && ownedName(parts.front()))
@@ -287,7 +287,7 @@ std::optional<std::string> entriesProblem(ArchiveKind kind, const fs::path& prog
     }
     if (kind == ArchiveKind::Update && !program) {
         std::string text = "в архиве обновления нет файла программы ";
-        text += inQuotes(kProgram);
+        text += shownName(kProgram);
         return text;
     }
     return std::nullopt;
