@@ -14,22 +14,13 @@
 #include <vector>
 
 #include "platform/base64.h"
+#include "platform/posix/openssl_handles.h"
 
 namespace volnor::sign {
 
 namespace {
 
-template <auto Free>
-struct Deleter {
-    template <class T>
-    void operator()(T* p) const {
-        Free(p);
-    }
-};
-using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using Bio = std::unique_ptr<BIO, Deleter<BIO_free>>;
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX_free>>;
-using Sig = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG_free>>;
+using namespace openssl;
 
 [[noreturn]] void fail(const std::string& what) {
     std::string text = what;

@@ -10,21 +10,13 @@
 #include <memory>
 #include <vector>
 
+#include "platform/posix/openssl_handles.h"
+
 namespace volnor::posix {
 
 namespace {
 
-template <auto Free>
-struct Deleter {
-    template <class T>
-    void operator()(T* p) const {
-        Free(p);
-    }
-};
-using Key = std::unique_ptr<EVP_PKEY, Deleter<EVP_PKEY_free>>;
-using KeyContext = std::unique_ptr<EVP_PKEY_CTX, Deleter<EVP_PKEY_CTX_free>>;
-using DigestContext = std::unique_ptr<EVP_MD_CTX, Deleter<EVP_MD_CTX_free>>;
-using Sig = std::unique_ptr<ECDSA_SIG, Deleter<ECDSA_SIG_free>>;
+using namespace openssl;
 
 const unsigned char* bytes(std::string_view text) {
     return reinterpret_cast<const unsigned char*>(text.data());
