@@ -82,9 +82,9 @@ private:
     pid_t pid_ = -1;
 };
 
-class CompactionSafety : public ::testing::Test {
+class CompactionSafety : public PartsCommandsTest {
 protected:
-    CompactionSafety() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+    CompactionSafety() {
         db = dir.file("data/ESS_part001.mdb");
         fs::create_directories(db.parent_path());
         fs::create_directories(paths.native(std::string(kMacroFolder)));
@@ -106,12 +106,6 @@ protected:
             column(db, "SELECT count(*) FROM tblpart WHERE id=" + std::to_string(id)).at(0));
     }
 
-    TempDir dir;
-    RecordingDialogs dialogs;
-    posix::JetEngine engine;
-    posix::PosixFileSearch files;
-    WinPaths paths;
-    PartsMaintenance parts;
     fs::path db;
 };
 

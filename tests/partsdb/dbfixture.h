@@ -12,9 +12,16 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include "partsdb/maintenance.h"
 #include "platform/error.h"
+#include "platform/paths.h"
+#include "platform/posix/file_search.h"
+#include "platform/posix/jet_engine.h"
 #include "platform/text.h"
 #include "support/files.h"
+#include "support/recorders.h"
 
 namespace volnor::test {
 
@@ -161,5 +168,19 @@ inline std::uintmax_t fileSize(const fs::path& path) {
     std::error_code ec;
     return fs::file_size(path, ec);
 }
+
+// The parts-database commands over the real engine and file search, as the window holds them,
+// with drive C: in a folder of the test's own.
+class PartsCommandsTest : public ::testing::Test {
+protected:
+    PartsCommandsTest() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {}
+
+    TempDir dir;
+    RecordingDialogs dialogs;
+    posix::JetEngine engine;
+    posix::PosixFileSearch files;
+    WinPaths paths;
+    partsdb::PartsMaintenance parts;
+};
 
 }  // namespace volnor::test

@@ -61,9 +61,9 @@ std::pair<std::string, std::string> halves(const std::string& row) {
     return {row.substr(0, bar), row.substr(bar + 1)};
 }
 
-class GroupRemoval : public ::testing::Test {
+class GroupRemoval : public PartsCommandsTest {
 protected:
-    GroupRemoval() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+    GroupRemoval() {
         macros = paths.native(std::string(kMacroFolder));
         db = dir.file("data/ESS_part001.mdb");
         fs::create_directories(db.parent_path());
@@ -101,12 +101,6 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    RecordingDialogs dialogs;
-    posix::JetEngine engine;
-    posix::PosixFileSearch files;
-    WinPaths paths;
-    PartsMaintenance parts;
     fs::path macros;
     fs::path db;
     SampleCounts sample;

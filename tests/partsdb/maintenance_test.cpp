@@ -19,9 +19,9 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class Maintenance : public ::testing::Test {
+class Maintenance : public PartsCommandsTest {
 protected:
-    Maintenance() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+    Maintenance() {
         macros = paths.native(std::string(kMacroFolder));
         fs::create_directories(macros);
     }
@@ -45,12 +45,6 @@ protected:
         return out;
     }
 
-    TempDir dir;
-    RecordingDialogs dialogs;
-    posix::JetEngine engine;
-    posix::PosixFileSearch files;
-    WinPaths paths;
-    PartsMaintenance parts;
     fs::path macros;
 };
 

@@ -78,9 +78,9 @@ std::string englishIn(std::string text, const std::vector<std::string>& names) {
     return {};
 }
 
-class UserTexts : public ::testing::Test {
+class UserTexts : public PartsCommandsTest {
 protected:
-    UserTexts() : paths(dir.file("drive")), parts(dialogs, engine, files, paths) {
+    UserTexts() {
         fs::create_directories(paths.native(std::string(kMacroFolder)));
     }
 
@@ -125,12 +125,6 @@ protected:
         parts.CompactDatabase_JRO(utf8Of(db), dest, pw);
     }
 
-    TempDir dir;
-    RecordingDialogs dialogs;
-    posix::JetEngine engine;
-    posix::PosixFileSearch files;
-    WinPaths paths;
-    PartsMaintenance parts;
 };
 
 }  // namespace
