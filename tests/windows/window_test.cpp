@@ -2,8 +2,8 @@
 // controls: the tree, the toolbar with its images, the status bar with the progress bar in it,
 // the hidden panels and their toggles, the context menu, and what is drawn on the screen.
 #include <gtest/gtest.h>
-
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <cstdlib>
@@ -20,7 +20,6 @@
 #include "platform/win32/wide.h"
 #include "support/window_doubles.h"
 #include "ui/win32/Unit1.h"
-#include "ui/win32/win32_layout.h"
 #include "update/self_update.h"
 
 namespace volnor::test {
@@ -63,6 +62,13 @@ private:
     fs::path before_;
 };
 
+std::string windowText(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+    return narrow(text);
+}
+
 std::string configuration(const std::string& date) {
     return "[EPLAN]\r\nDATE=" + date + "\r\nMESS=" + kNews + "\r\n";
 }
@@ -77,8 +83,8 @@ protected:
         }
         return std::make_unique<TForm1>(
             GetModuleHandleW(nullptr),
-            ui::Services{dialogs, shell, http, ftp, scripts, ini, files, engine, signatures,
-                         system, WinPaths(dir.path() / "drive"), dir.path()});
+            ui::Services{dialogs, shell, http, ftp, scripts, ini, files, engine, signatures, system,
+                         WinPaths(dir.path() / "drive"), dir.path()});
     }
 
     static std::string panelText(const TForm1& form, int panel) {
@@ -132,12 +138,13 @@ TEST_F(Window, StartUpShowsTheDateAndTheNewsAndEmptiesTheProgressBarInTheStatusB
     EXPECT_EQ(http.requested, std::vector<std::string>{update::configUrl()});
     EXPECT_EQ(http.userAgent(), HttpClient::kUserAgent);
     EXPECT_TRUE(http.handleRedirects());
-    EXPECT_TRUE(fs::is_directory(dir.path() / pathOf("drive/Users/Public/EPLAN/Data/Элементы/VOLNOR")));
+    EXPECT_TRUE(
+        fs::is_directory(dir.path() / pathOf("drive/Users/Public/EPLAN/Data/Элементы/VOLNOR")));
 
-    EXPECT_EQ(ui::windowText(form->Form1), app::kCaption);
+    EXPECT_EQ(windowText(form->Form1), app::kCaption);
     EXPECT_EQ(panelText(*form, 1), "Дата последнего обновления: " + kDate);
     EXPECT_EQ(panelText(*form, 0), "");
-    EXPECT_EQ(ui::windowText(form->Memo1), kNews);
+    EXPECT_EQ(windowText(form->Memo1), kNews);
 
     // Two panels, 645 and 300 wide.
     int edges[3] = {};
@@ -180,7 +187,8 @@ TEST_F(Window, WorkReportsAddUpAndAreHeldAtTheEndsOfTheRange) {
     const struct {
         std::int64_t count;
         int position;
-    } steps[] = {{100, 100}, {39950, 40000}, {1, 40000}, {-50000, 0}, {std::int64_t{1} << 40, 40000}};
+    } steps[] = {
+        {100, 100}, {39950, 40000}, {1, 40000}, {-50000, 0}, {std::int64_t{1} << 40, 40000}};
     for (const auto& s : steps) {
         form->IdHTTP1Work(http, HttpClient::WorkMode::Read, s.count);
         EXPECT_EQ(SendMessageW(form->ProgressBar1, PBM_GETPOS, 0, 0), s.position)
@@ -237,8 +245,10 @@ TEST_F(Window, TheTreeShowsTheWholeCatalogueCollapsedInItsFontAndLook) {
     };
     const FontCase fonts[] = {
         {form->StatusBar1, "Tahoma", 11},
-        {form->TreeView1, "Times New Roman", 15}, {form->ToolBar1, "Times New Roman", 15},
-        {form->Memo1, "Tahoma", 16},          {form->Frame21->Memo1, "Times New Roman", 15},
+        {form->TreeView1, "Times New Roman", 15},
+        {form->ToolBar1, "Times New Roman", 15},
+        {form->Memo1, "Tahoma", 16},
+        {form->Frame21->Memo1, "Times New Roman", 15},
     };
     for (const auto& f : fonts) {
         const LOGFONTW font = fontOf(f.control);
@@ -248,8 +258,8 @@ TEST_F(Window, TheTreeShowsTheWholeCatalogueCollapsedInItsFontAndLook) {
     }
 
     EXPECT_FALSE(form->currentNodeText().has_value());
-    const auto first = reinterpret_cast<HTREEITEM>(
-        SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    const auto first =
+        reinterpret_cast<HTREEITEM>(SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     SendMessageW(form->TreeView1, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     EXPECT_EQ(form->currentNodeText(), catalogue::tree().front().text);
 }
@@ -324,7 +334,8 @@ TEST_F(Window, TheToolbarHasSevenButtonsWithCaptionsTooltipsAndImages) {
         } else {
             // As wide as its caption needs.
             HDC dc = GetDC(bar);
-            const auto old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
+            const auto old =
+                SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(bar, WM_GETFONT, 0, 0)));
             SIZE extent{};
             const std::wstring text = wide(w.caption);
             GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &extent);
@@ -350,8 +361,9 @@ TEST_F(Window, TheToolbarHasSevenButtonsWithCaptionsTooltipsAndImages) {
         header.bmiHeader.biBitCount = 32;
         std::vector<DWORD> pixels(static_cast<std::size_t>(strip.bmWidth) * strip.bmHeight);
         HDC dc = GetDC(nullptr);
-        ASSERT_EQ(GetDIBits(dc, info.hbmImage, 0, strip.bmHeight, pixels.data(), &header, DIB_RGB_COLORS),
-                  strip.bmHeight);
+        ASSERT_EQ(
+            GetDIBits(dc, info.hbmImage, 0, strip.bmHeight, pixels.data(), &header, DIB_RGB_COLORS),
+            strip.bmHeight);
         ReleaseDC(nullptr, dc);
         const auto at = [&](int x, int y) {
             return pixels[static_cast<std::size_t>(info.rcImage.top + y) * strip.bmWidth +
@@ -366,10 +378,11 @@ TEST_F(Window, TheToolbarHasSevenButtonsWithCaptionsTooltipsAndImages) {
 TEST_F(Window, TheUrlButtonsHandTheirAddressesToTheShell) {
     auto form = open();
     for (int number : {2, 1, 5})
-        SendMessageW(form->Form1, WM_COMMAND, MAKEWPARAM(TForm1::kToolButtonId + number, BN_CLICKED),
+        SendMessageW(form->Form1, WM_COMMAND,
+                     MAKEWPARAM(TForm1::kToolButtonId + number, BN_CLICKED),
                      reinterpret_cast<LPARAM>(form->ToolBar1));
     EXPECT_EQ(shell.opened, (std::vector<std::string>{app::webSiteUrl(), app::fullArchiveUrl(),
-                                                       app::supportMailUrl()}));
+                                                      app::supportMailUrl()}));
     EXPECT_TRUE(dialogs.shown.empty());
 }
 
@@ -402,8 +415,7 @@ TEST_F(Window, ThePanelTogglesShowAndHideTheirPanelAndGiveTheTreeItsLooks) {
     expectLook(layout::kShadedLook, "instructions shown");
     EXPECT_TRUE(sameRect(placeIn(instructions, form->Form1), layout::kFrame21));
     EXPECT_TRUE(sameRect(placeIn(form->Frame21->Memo1, instructions), {3, 10, 694, 454}));
-    EXPECT_EQ(ui::windowText(form->Frame21->Memo1),
-              join(app::instructionLines(), "\r\n"));
+    EXPECT_EQ(windowText(form->Frame21->Memo1), join(app::instructionLines(), "\r\n"));
 
     click(6);
     EXPECT_TRUE(visible(form->Memo1));
@@ -434,6 +446,49 @@ TEST_F(Window, ThePanelTogglesShowAndHideTheirPanelAndGiveTheTreeItsLooks) {
     EXPECT_LT(newsPlace, treePlace);
 }
 
+// The tree's item with this text, searched depth first; null when there is none.
+HTREEITEM findItem(HWND tree, HTREEITEM item, const std::string& text) {
+    for (; item; item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                 reinterpret_cast<LPARAM>(item)))) {
+        wchar_t label[512] = {};
+        TVITEMW query{};
+        query.mask = TVIF_TEXT;
+        query.hItem = item;
+        query.pszText = label;
+        query.cchTextMax = 512;
+        SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&query));
+        if (narrow(label) == text) return item;
+        const auto child = reinterpret_cast<HTREEITEM>(
+            SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+        if (HTREEITEM found = findItem(tree, child, text)) return found;
+    }
+    return nullptr;
+}
+
+// A double-click on a group runs the download command for the current node: each archive of
+// the group is asked for in turn, and the failures are reported once at the end.
+TEST_F(Window, ADoubleClickOnAGroupDownloadsItsArchivesAndReportsTheFailures) {
+    auto form = open();
+    http.body.reset();
+    http.requested.clear();
+    const catalogue::GroupRow& group = catalogue::grouplist().front();
+    const auto root =
+        reinterpret_cast<HTREEITEM>(SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    HTREEITEM item = findItem(form->TreeView1, root, group.key);
+    ASSERT_NE(item, nullptr) << group.key;
+    SendMessageW(form->TreeView1, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+
+    NMHDR click{form->TreeView1, static_cast<UINT_PTR>(GetDlgCtrlID(form->TreeView1)),
+                static_cast<UINT>(NM_DBLCLK)};
+    SendMessageW(form->Form1, WM_NOTIFY, click.idFrom, reinterpret_cast<LPARAM>(&click));
+
+    EXPECT_EQ(http.requested, group.urls);
+    ASSERT_EQ(dialogs.shown.size(), 1u);
+    EXPECT_EQ(dialogs.shown[0].text.rfind("Загрузка завершена с ошибками", 0), 0u)
+        << dialogs.shown[0].text;
+    EXPECT_EQ(SendMessageW(form->ProgressBar1, PBM_GETPOS, 0, 0), 0);
+}
+
 // Closes the context menu that the window opens, from within the menu's own loop.
 void CALLBACK closeMenu(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
@@ -450,8 +505,8 @@ TEST_F(Window, TheContextMenuOffersTheGroupRemovalOnceANodeIsCurrent) {
     request();
     EXPECT_EQ(GetMenuItemCount(form->PopupMenu1), 0);
 
-    const auto first = reinterpret_cast<HTREEITEM>(
-        SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    const auto first =
+        reinterpret_cast<HTREEITEM>(SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     SendMessageW(form->TreeView1, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(first));
     ShowWindow(form->Form1, SW_SHOWNOACTIVATE);
     request();
@@ -501,8 +556,8 @@ TEST_F(Window, AnErrorEndsTheOperationWithOneReportAndTheProgramGoesOn) {
     EXPECT_EQ(dialogs.shown[0].text, "'' is not a valid date.");
 }
 
-// The pump repaints while the program blocks, and leaves the user's input for later.
-TEST_F(Window, ThePumpRepaintsAndKeepsTheUsersInputForLater) {
+// The pump repaints while the program blocks.
+TEST_F(Window, ThePumpRepaintsWhileTheProgramBlocks) {
     auto form = open();
     ShowWindow(form->Form1, SW_SHOWNOACTIVATE);
     TForm1::pumpEvents();
@@ -543,13 +598,16 @@ TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
     ASSERT_TRUE(BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY));
     GdiFlush();
     const auto* pixels = static_cast<const DWORD*>(bits);
-    const auto at = [&](int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF; };
+    const auto at = [&](int x, int y) {
+        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF;
+    };
 
     {
         // Beside the test program, to look at.
         const fs::path file = system.executablePath().parent_path() / "window_screenshot.bmp";
         std::ofstream out(file, std::ios::binary);
-        BITMAPFILEHEADER fileHeader{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+        BITMAPFILEHEADER fileHeader{0x4D42, 0, 0, 0,
+                                    sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
         const DWORD size = static_cast<DWORD>(width) * height * 4;
         fileHeader.bfSize = fileHeader.bfOffBits + size;
         out.write(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
@@ -574,10 +632,11 @@ TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
 
     // The first tree row: its label's dark ink on the window's face.
     RECT row{};
-    const auto first = reinterpret_cast<HTREEITEM>(
-        SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    const auto first =
+        reinterpret_cast<HTREEITEM>(SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     *reinterpret_cast<HTREEITEM*>(&row) = first;
-    ASSERT_TRUE(SendMessageW(form->TreeView1, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row)));
+    ASSERT_TRUE(
+        SendMessageW(form->TreeView1, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row)));
     MapWindowPoints(form->TreeView1, form->Form1, reinterpret_cast<POINT*>(&row), 2);
     int ink = 0, background = 0;
     for (int y = row.top; y < row.bottom; ++y)

@@ -142,24 +142,22 @@ int main(int argc, char** argv) {
     {
         QPainter p(&strip);
         p.setCompositionMode(QPainter::CompositionMode_Source);
-        for (int i = 0; i < images.size(); ++i)
-            p.drawPixmap(i * layout::kImageSide, 0, images[i]);
+        for (int i = 0; i < images.size(); ++i) p.drawPixmap(i * layout::kImageSide, 0, images[i]);
     }
 
     // Laid on the window's background, where the window shows it: a plain picture control
     // then draws it right without blending.
     const QPixmap logo = volnor::ui::logoImage();
     QImage opaqueLogo(logo.size(), QImage::Format_ARGB32);
-    opaqueLogo.fill(QColor(layout::kBtnFace.red(), layout::kBtnFace.green(),
-                           layout::kBtnFace.blue()));
+    opaqueLogo.fill(
+        QColor(layout::kBtnFace.red(), layout::kBtnFace.green(), layout::kBtnFace.blue()));
     {
         QPainter p(&opaqueLogo);
         p.drawPixmap(0, 0, logo);
     }
 
     std::vector<QImage> icons;
-    for (int side : {16, 32, 48, 256})
-        icons.push_back(volnor::ui::programIcon(side).toImage());
+    for (int side : {16, 32, 48, 256}) icons.push_back(volnor::ui::programIcon(side).toImage());
 
     const bool ok = save(dir + QStringLiteral("toolbar.bmp"), bmp(strip)) &&
                     save(dir + QStringLiteral("logo.bmp"), bmp(opaqueLogo)) &&

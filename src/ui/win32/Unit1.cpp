@@ -2,8 +2,6 @@
 
 #include <windowsx.h>
 
-#include <stdexcept>
-
 #include "app/app.h"
 #include "catalogue/catalogue.h"
 #include "platform/error.h"
@@ -89,9 +87,7 @@ void addNode(HWND tree, HTREEITEM parent, const catalogue::Node& node) {
 
 }  // namespace
 
-int BarProgress::position() const {
-    return static_cast<int>(SendMessageW(bar_, PBM_GETPOS, 0, 0));
-}
+int BarProgress::position() const { return static_cast<int>(SendMessageW(bar_, PBM_GETPOS, 0, 0)); }
 
 void BarProgress::setPosition(std::int64_t value) {
     SendMessageW(bar_, PBM_SETPOS, static_cast<WPARAM>(held(value)), 0);
@@ -122,9 +118,9 @@ TForm1::TForm1(HINSTANCE instance, Services services, update::Settings update)
                                     std::int64_t count) { IdHTTP1Work(sender, mode, count); });
     services_.http.setPump(&TForm1::pumpEvents);
     services_.ftp.setPump(&TForm1::pumpEvents);
-    downloader_ = std::make_unique<Downloader>(services_.http, *progress_, services_.dialogs,
-                                               services_.shell, services_.runner, services_.files,
-                                               &TForm1::pumpEvents);
+    downloader_ =
+        std::make_unique<Downloader>(services_.http, *progress_, services_.dialogs, services_.shell,
+                                     services_.runner, services_.files, &TForm1::pumpEvents);
     parts_ = std::make_unique<partsdb::PartsMaintenance>(services_.dialogs, services_.database,
                                                          services_.files, services_.paths);
 
@@ -153,13 +149,12 @@ void TForm1::createComponents() {
     HFONT treeFont = createFont(layout::kTreeFont);
     HFONT memoFont = createFont(layout::kMemoFont);
     fonts_ = {windowFont, treeFont, memoFont};
-    SendMessageW(Form1, WM_SETFONT, reinterpret_cast<WPARAM>(windowFont), FALSE);
 
     // Created in the component table's order; their z-order is set below.
     Image1 = createChild(0, L"STATIC", WS_VISIBLE | SS_BITMAP, layout::kImage1, Form1, kImageId,
                          instance_);
-    logo_ = static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP,
-                                            0, 0, LR_CREATEDIBSECTION));
+    logo_ = static_cast<HBITMAP>(
+        LoadImageW(instance_, MAKEINTRESOURCEW(IDB_LOGO), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     SendMessageW(Image1, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(logo_));
 
     // No lines between nodes, no label editing, no tooltips; buttons at the root as well.
@@ -207,12 +202,12 @@ void TForm1::createComponents() {
     const layout::Rect& frame = layout::kFrame21;
     SetWindowPos(Frame21->handle(), nullptr, frame.left, frame.top, frame.width, frame.height,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    SetWindowPos(Frame21->Memo1, nullptr, layout::kFrame21MemoLeft, layout::kFrame21MemoTop, 0,
-                 0, SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
+    SetWindowPos(Frame21->Memo1, nullptr, layout::kFrame21MemoLeft, layout::kFrame21MemoTop, 0, 0,
+                 SWP_NOZORDER | SWP_NOSIZE | SWP_NOACTIVATE);
 
     // Later above earlier, as in the stored form: each one goes to the top in turn.
-    for (HWND child : {Image1, TreeView1, ToolBar1, ProgressBar1, Memo1, StatusBar1,
-                       Frame21->handle()})
+    for (HWND child :
+         {Image1, TreeView1, ToolBar1, ProgressBar1, Memo1, StatusBar1, Frame21->handle()})
         SetWindowPos(child, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
@@ -222,16 +217,15 @@ void TForm1::createToolBar() {
     // Buttons with their captions below the images, a transparent background, tooltips.
     ToolBar1 = createChild(0, TOOLBARCLASSNAMEW,
                            WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TRANSPARENT |
-                               TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE |
-                               CCS_NOPARENTALIGN,
+                               TBSTYLE_TOOLTIPS | CCS_NODIVIDER | CCS_NORESIZE | CCS_NOPARENTALIGN,
                            layout::kToolBar1, Form1, kToolBarId, instance_);
     SendMessageW(ToolBar1, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(ToolBar1, WM_SETFONT, reinterpret_cast<WPARAM>(barFont), FALSE);
 
     ImageList1 = ImageList_Create(layout::kImageSide, layout::kImageSide, ILC_COLOR32,
                                   layout::kImageCount, 0);
-    const auto strip = static_cast<HBITMAP>(LoadImageW(
-        instance_, MAKEINTRESOURCEW(IDB_TOOLBAR), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    const auto strip = static_cast<HBITMAP>(LoadImageW(instance_, MAKEINTRESOURCEW(IDB_TOOLBAR),
+                                                       IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (strip) {
         ImageList_Add(ImageList1, strip, nullptr);
         DeleteObject(strip);
@@ -239,7 +233,8 @@ void TForm1::createToolBar() {
     SendMessageW(ToolBar1, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(ImageList1));
 
     std::vector<std::wstring> captions;
-    for (const layout::ToolButton& spec : layout::toolButtons()) captions.push_back(wide(spec.caption));
+    for (const layout::ToolButton& spec : layout::toolButtons())
+        captions.push_back(wide(spec.caption));
     std::vector<TBBUTTON> buttons;
     for (std::size_t i = 0; i < captions.size(); ++i) {
         const layout::ToolButton& spec = layout::toolButtons()[i];
@@ -281,8 +276,7 @@ void TForm1::fillTree() {
     for (const auto& node : catalogue::tree()) addNode(TreeView1, TVI_ROOT, node);
 }
 
-void TForm1::FormConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth,
-                                   int& MaxHeight) {
+void TForm1::FormConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth, int& MaxHeight) {
     MinWidth = MaxWidth = layout::kOuterSize.width;
     MinHeight = MaxHeight = layout::kOuterSize.height;
 }
@@ -308,10 +302,10 @@ void TForm1::placeProgressBar() {
 
 void TForm1::FormCreate() {
     placeProgressBar();
-    update::StartupResult outcome = update::runStartup(
-        {services_.http, services_.ftp, services_.runner, services_.signatures, services_.ini,
-         *progress_},
-        services_.paths, services_.exeDir, update_);
+    update::StartupResult outcome =
+        update::runStartup({services_.http, services_.ftp, services_.runner, services_.signatures,
+                            services_.ini, *progress_},
+                           services_.paths, services_.exeDir, update_);
     cmdrun = std::move(outcome.cmdrun);
     cmdupdate = std::move(outcome.cmdupdate);
     // What start-up reached is shown, also when a later step failed.
@@ -347,8 +341,7 @@ void TForm1::TreeView1ContextPopup(POINT at) {
     if (parts_->contextMenuVisible(currentNodeText()) && GetMenuItemCount(PopupMenu1) == 0)
         AppendMenuW(PopupMenu1, MF_STRING, kN1Id, wide(layout::kGroupRemovalItem).c_str());
     if (GetMenuItemCount(PopupMenu1) > 0)
-        TrackPopupMenu(PopupMenu1, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Form1,
-                       nullptr);
+        TrackPopupMenu(PopupMenu1, TPM_LEFTALIGN | TPM_RIGHTBUTTON, at.x, at.y, 0, Form1, nullptr);
 }
 
 void TForm1::ToolButton7Click() { parts_->chooseDatabase(); }
@@ -400,8 +393,8 @@ bool TForm1::guard(const std::function<void()>& operation) {
 }
 
 std::optional<std::string> TForm1::currentNodeText() const {
-    const auto item = reinterpret_cast<HTREEITEM>(
-        SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    const auto item =
+        reinterpret_cast<HTREEITEM>(SendMessageW(TreeView1, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (!item) return std::nullopt;
     // A node's text is short; the buffer holds the longest the control keeps.
     std::wstring text(1024, L'\0');
@@ -450,66 +443,83 @@ LRESULT CALLBACK TForm1::windowProc(HWND hwnd, UINT message, WPARAM wParam, LPAR
 
 LRESULT TForm1::onMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_GETMINMAXINFO: {
-        auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-        int minW = 0, minH = 0, maxW = 0, maxH = 0;
-        FormConstrainedResize(minW, minH, maxW, maxH);
-        limits->ptMinTrackSize = {minW, minH};
-        limits->ptMaxTrackSize = {maxW, maxH};
-        limits->ptMaxSize = {maxW, maxH};
-        // Maximising leaves the window where it is.
-        RECT place{};
-        GetWindowRect(Form1, &place);
-        limits->ptMaxPosition = {place.left, place.top};
-        return 0;
-    }
-    case WM_SIZE:
-        // The status bar keeps to the bottom edge.
-        SendMessageW(StatusBar1, WM_SIZE, 0, 0);
-        break;
-    case WM_SETCURSOR:
-        // A hand over the toolbar.
-        if (reinterpret_cast<HWND>(wParam) == ToolBar1 && LOWORD(lParam) == HTCLIENT) {
-            SetCursor(LoadCursorW(nullptr, IDC_HAND));
-            return TRUE;
-        }
-        break;
-    case WM_COMMAND:
-        if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) command(LOWORD(wParam));
-        return 0;
-    case WM_NOTIFY:
-        return notify(*reinterpret_cast<const NMHDR*>(lParam));
-    case WM_CONTEXTMENU:
-        if (reinterpret_cast<HWND>(wParam) == TreeView1) {
-            POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-            guard([&] { TreeView1ContextPopup(at); });
+        case WM_GETMINMAXINFO: {
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
+            int minW = 0, minH = 0, maxW = 0, maxH = 0;
+            FormConstrainedResize(minW, minH, maxW, maxH);
+            limits->ptMinTrackSize = {minW, minH};
+            limits->ptMaxTrackSize = {maxW, maxH};
+            limits->ptMaxSize = {maxW, maxH};
+            // Maximising leaves the window where it is.
+            RECT place{};
+            GetWindowRect(Form1, &place);
+            limits->ptMaxPosition = {place.left, place.top};
             return 0;
         }
-        break;
-    case WM_CLOSE:
-        DestroyWindow(Form1);
-        return 0;
-    case WM_DESTROY:
-        Form1 = nullptr;
-        PostQuitMessage(0);
-        return 0;
-    default:
-        break;
+        case WM_SIZE:
+            // The status bar keeps to the bottom edge.
+            SendMessageW(StatusBar1, WM_SIZE, 0, 0);
+            break;
+        case WM_SETCURSOR:
+            // A hand over the toolbar.
+            if (reinterpret_cast<HWND>(wParam) == ToolBar1 && LOWORD(lParam) == HTCLIENT) {
+                SetCursor(LoadCursorW(nullptr, IDC_HAND));
+                return TRUE;
+            }
+            break;
+        case WM_COMMAND:
+            if (HIWORD(wParam) == 0 || HIWORD(wParam) == BN_CLICKED) command(LOWORD(wParam));
+            return 0;
+        case WM_NOTIFY:
+            return notify(*reinterpret_cast<const NMHDR*>(lParam));
+        case WM_CONTEXTMENU:
+            if (reinterpret_cast<HWND>(wParam) == TreeView1) {
+                POINT at{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+                guard([&] { TreeView1ContextPopup(at); });
+                return 0;
+            }
+            break;
+        case WM_CLOSE:
+            DestroyWindow(Form1);
+            return 0;
+        case WM_DESTROY:
+            Form1 = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
     }
     return DefWindowProcW(Form1, message, wParam, lParam);
 }
 
 void TForm1::command(int id) {
     switch (id) {
-    case kToolButtonId + 1: guard([this] { ToolButton1Click(); }); break;
-    case kToolButtonId + 2: guard([this] { ToolButton2Click(); }); break;
-    case kToolButtonId + 3: guard([this] { ToolButton3Click(); }); break;
-    case kToolButtonId + 4: guard([this] { ToolButton4Click(); }); break;
-    case kToolButtonId + 5: guard([this] { ToolButton5Click(); }); break;
-    case kToolButtonId + 6: guard([this] { ToolButton6Click(); }); break;
-    case kToolButtonId + 7: guard([this] { ToolButton7Click(); }); break;
-    case kN1Id: guard([this] { N1Click(); }); break;
-    default: break;
+        case kToolButtonId + 1:
+            guard([this] { ToolButton1Click(); });
+            break;
+        case kToolButtonId + 2:
+            guard([this] { ToolButton2Click(); });
+            break;
+        case kToolButtonId + 3:
+            guard([this] { ToolButton3Click(); });
+            break;
+        case kToolButtonId + 4:
+            guard([this] { ToolButton4Click(); });
+            break;
+        case kToolButtonId + 5:
+            guard([this] { ToolButton5Click(); });
+            break;
+        case kToolButtonId + 6:
+            guard([this] { ToolButton6Click(); });
+            break;
+        case kToolButtonId + 7:
+            guard([this] { ToolButton7Click(); });
+            break;
+        case kN1Id:
+            guard([this] { N1Click(); });
+            break;
+        default:
+            break;
     }
 }
 

@@ -3,6 +3,7 @@
 // Linux. Its handlers call the core's operations and show what they return; every outside thing
 // comes in through an interface.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 
 #include <cstdint>

@@ -29,9 +29,9 @@ ATOM registerFrameClass(HINSTANCE instance) {
 
 TFrame2::TFrame2(HWND parent, HINSTANCE instance) {
     registerFrameClass(instance);
-    frame_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                             0, layout::kFrame2Size.width, layout::kFrame2Size.height, parent,
-                             nullptr, instance, nullptr);
+    frame_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                             layout::kFrame2Size.width, layout::kFrame2Size.height, parent, nullptr,
+                             instance, nullptr);
     // Editable, no scroll bars, long lines wrap at the field's width.
     Memo1 = createChild(WS_EX_CLIENTEDGE, L"EDIT", WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN,
                         layout::kFrame2Memo, frame_, 1, instance);

@@ -1,6 +1,7 @@
 // The program's entry point on Windows: the real implementations of the platform's interfaces,
 // the main window, the message loop.
 #include <windows.h>
+// After windows.h, which it needs.
 #include <commctrl.h>
 #include <objbase.h>
 
@@ -27,9 +28,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     using namespace volnor;
     // The parts database's ADO objects live on this thread.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES |
-                                            ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+    const INITCOMMONCONTROLSEX controls{
+        sizeof(INITCOMMONCONTROLSEX),
+        ICC_TREEVIEW_CLASSES | ICC_BAR_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
 
     win32::WinSystem system;

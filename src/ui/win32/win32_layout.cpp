@@ -5,7 +5,6 @@
 
 namespace volnor::ui {
 
-using win32::narrow;
 using win32::wide;
 
 HFONT createFont(const app::layout::Font& font) {
@@ -31,15 +30,6 @@ std::wstring editText(std::string_view utf8) {
     return text;
 }
 
-std::wstring editText(const std::vector<std::string>& lines) {
-    return editText(join(lines, "\n"));
-}
-
-std::string windowText(HWND window) {
-    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(),
-                                                        static_cast<int>(text.size()))));
-    return narrow(text);
-}
+std::wstring editText(const std::vector<std::string>& lines) { return editText(join(lines, "\n")); }
 
 }  // namespace volnor::ui

@@ -10,9 +10,7 @@
 
 namespace volnor::ui {
 
-inline COLORREF colorRef(app::layout::Rgb c) {
-    return RGB(c.red(), c.green(), c.blue());
-}
+inline COLORREF colorRef(app::layout::Rgb c) { return RGB(c.red(), c.green(), c.blue()); }
 
 // A font of the character height in pixels (the height of 96 dots per inch), Cyrillic set.
 // The caller releases it with DeleteObject.
@@ -25,8 +23,5 @@ HWND createChild(DWORD exStyle, const wchar_t* windowClass, DWORD style,
 // A multi-line edit control's text: UTF-16 with CR LF between the lines.
 std::wstring editText(std::string_view utf8);
 std::wstring editText(const std::vector<std::string>& lines);
-
-// A window's text as UTF-8.
-std::string windowText(HWND window);
 
 }  // namespace volnor::ui

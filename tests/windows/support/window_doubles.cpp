@@ -23,7 +23,8 @@ bool matches(std::string_view name, std::string_view mask) {
     if (mask.front() == '*')
         return matches(name, mask.substr(1)) || (!name.empty() && matches(name.substr(1), mask));
     if (name.empty()) return false;
-    const bool same = mask.front() == '?' || equalsAsciiNoCase(name.substr(0, 1), mask.substr(0, 1));
+    const bool same =
+        mask.front() == '?' || equalsAsciiNoCase(name.substr(0, 1), mask.substr(0, 1));
     return same && matches(name.substr(1), mask.substr(1));
 }
 
@@ -45,8 +46,7 @@ void ServingHttp::Get(const std::string& url, std::string& buffer) {
 void ServingHttp::Get(const std::string& url, ByteSink& sink) {
     std::string buffer;
     Get(url, buffer);
-    if (!sink.write(buffer))
-        throw TransferError(sink.errorText(), TransferError::Kind::Other, 200);
+    if (!sink.write(buffer)) throw TransferError(sink.errorText(), TransferError::Kind::Other, 200);
 }
 
 void UnreachableFtp::Connect() { throw FtpConnectError("Сервер FTP недоступен (тест)"); }

@@ -32,8 +32,12 @@ struct WindowBox {
 
 class WindowDialogs : public Dialogs {
 public:
-    void confirm(const std::string& text) override { shown.push_back({WindowBox::Kind::Confirm, {}, text}); }
-    void warning(const std::string& text) override { shown.push_back({WindowBox::Kind::Warning, {}, text}); }
+    void confirm(const std::string& text) override {
+        shown.push_back({WindowBox::Kind::Confirm, {}, text});
+    }
+    void warning(const std::string& text) override {
+        shown.push_back({WindowBox::Kind::Warning, {}, text});
+    }
     void showMessage(const std::string& text) override {
         shown.push_back({WindowBox::Kind::Message, {}, text});
     }
@@ -137,7 +141,9 @@ public:
 class FixedSystem : public System {
 public:
     std::chrono::year_month_day today() const override;
-    std::int64_t processId() const override { return static_cast<std::int64_t>(GetCurrentProcessId()); }
+    std::int64_t processId() const override {
+        return static_cast<std::int64_t>(GetCurrentProcessId());
+    }
     std::filesystem::path executablePath() const override;
     ShortDateFormat shortDateFormat() const override;
 };
