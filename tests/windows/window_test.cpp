@@ -568,52 +568,77 @@ TEST_F(Window, ThePumpRepaintsWhileTheProgramBlocks) {
     EXPECT_FALSE(GetUpdateRect(form->Form1, nullptr, FALSE));
 }
 
-// What the screen shows: the window drawn under the display, read back from its client area
-// with BitBlt from the window's device context, saved as a picture beside the test program.
+// The window's client area as drawn on the screen: read back with BitBlt from the window's
+// device context after every pending repaint, and saved as a picture beside the test program.
+class Screenshot {
+public:
+    Screenshot(HWND window, const std::string& name) {
+        for (int i = 0; i < 20; ++i) {
+            TForm1::pumpEvents();
+            RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+        }
+        RECT client{};
+        GetClientRect(window, &client);
+        width = client.right;
+        height = client.bottom;
+        HDC screen = GetDC(window);
+        HDC memory = CreateCompatibleDC(screen);
+        BITMAPINFO header{};
+        header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        header.bmiHeader.biWidth = width;
+        header.bmiHeader.biHeight = -height;
+        header.bmiHeader.biPlanes = 1;
+        header.bmiHeader.biBitCount = 32;
+        void* bits = nullptr;
+        HBITMAP shot = CreateDIBSection(screen, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
+        const auto old = SelectObject(memory, shot);
+        copied = BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY) != 0;
+        GdiFlush();
+        const auto* first = static_cast<const DWORD*>(bits);
+        pixels.assign(first, first + static_cast<std::size_t>(width) * height);
+        SelectObject(memory, old);
+        DeleteObject(shot);
+        DeleteDC(memory);
+        ReleaseDC(window, screen);
+
+        std::ofstream out(FixedSystem().executablePath().parent_path() / (name + ".bmp"),
+                          std::ios::binary);
+        const DWORD size = static_cast<DWORD>(pixels.size() * 4);
+        BITMAPFILEHEADER file{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+        file.bfSize = file.bfOffBits + size;
+        out.write(reinterpret_cast<const char*>(&file), sizeof file);
+        out.write(reinterpret_cast<const char*>(&header.bmiHeader), sizeof header.bmiHeader);
+        out.write(reinterpret_cast<const char*>(pixels.data()), size);
+    }
+    // 0xRRGGBB
+    DWORD at(int x, int y) const {
+        return pixels.at(static_cast<std::size_t>(y) * width + x) & 0xFFFFFF;
+    }
+
+    int width = 0;
+    int height = 0;
+    bool copied = false;
+    std::vector<DWORD> pixels;
+};
+
+// The first tree row's place in the window's client area.
+RECT firstRow(const TForm1& form) {
+    RECT row{};
+    *reinterpret_cast<HTREEITEM*>(&row) =
+        reinterpret_cast<HTREEITEM>(SendMessageW(form.TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    SendMessageW(form.TreeView1, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row));
+    MapWindowPoints(form.TreeView1, form.Form1, reinterpret_cast<POINT*>(&row), 2);
+    return row;
+}
+
 TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
     auto form = open();
     ShowWindow(form->Form1, SW_SHOWNOACTIVATE);
-    UpdateWindow(form->Form1);
-    for (int i = 0; i < 20; ++i) {
-        TForm1::pumpEvents();
-        RedrawWindow(form->Form1, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    }
-    RECT client{};
-    GetClientRect(form->Form1, &client);
-    const int width = client.right, height = client.bottom;
-    ASSERT_GE(width, layout::kClientSize.width - 40);
-    ASSERT_GE(height, layout::kClientSize.height - 60);
-
-    HDC window = GetDC(form->Form1);
-    HDC memory = CreateCompatibleDC(window);
-    BITMAPINFO header{};
-    header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    header.bmiHeader.biWidth = width;
-    header.bmiHeader.biHeight = -height;
-    header.bmiHeader.biPlanes = 1;
-    header.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP shot = CreateDIBSection(window, &header, DIB_RGB_COLORS, &bits, nullptr, 0);
-    const auto old = SelectObject(memory, shot);
-    ASSERT_TRUE(BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY));
-    GdiFlush();
-    const auto* pixels = static_cast<const DWORD*>(bits);
-    const auto at = [&](int x, int y) {
-        return pixels[static_cast<std::size_t>(y) * width + x] & 0xFFFFFF;
-    };
-
-    {
-        // Beside the test program, to look at.
-        const fs::path file = system.executablePath().parent_path() / "window_screenshot.bmp";
-        std::ofstream out(file, std::ios::binary);
-        BITMAPFILEHEADER fileHeader{0x4D42, 0, 0, 0,
-                                    sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-        const DWORD size = static_cast<DWORD>(width) * height * 4;
-        fileHeader.bfSize = fileHeader.bfOffBits + size;
-        out.write(reinterpret_cast<const char*>(&fileHeader), sizeof fileHeader);
-        out.write(reinterpret_cast<const char*>(&header.bmiHeader), sizeof header.bmiHeader);
-        out.write(static_cast<const char*>(bits), size);
-    }
+    const Screenshot shot(form->Form1, "window_screenshot");
+    ASSERT_TRUE(shot.copied);
+    ASSERT_GE(shot.width, layout::kClientSize.width - 40);
+    ASSERT_GE(shot.height, layout::kClientSize.height - 60);
+    const auto at = [&](int x, int y) { return shot.at(x, y); };
 
     const DWORD face = 0xF0F0F0;
     // The logo: the sapphire of its letters and bar inside its place, the window's face around
@@ -631,13 +656,8 @@ TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
     EXPECT_GT(faceAround, 1000);
 
     // The first tree row: its label's dark ink on the window's face.
-    RECT row{};
-    const auto first =
-        reinterpret_cast<HTREEITEM>(SendMessageW(form->TreeView1, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    *reinterpret_cast<HTREEITEM*>(&row) = first;
-    ASSERT_TRUE(
-        SendMessageW(form->TreeView1, TVM_GETITEMRECT, TRUE, reinterpret_cast<LPARAM>(&row)));
-    MapWindowPoints(form->TreeView1, form->Form1, reinterpret_cast<POINT*>(&row), 2);
+    const RECT row = firstRow(*form);
+    ASSERT_GT(row.bottom, row.top);
     int ink = 0, background = 0;
     for (int y = row.top; y < row.bottom; ++y)
         for (int x = row.left; x < row.right; ++x) {
@@ -649,11 +669,38 @@ TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
     EXPECT_GT(background, ink);
     // Right of the label, the tree's own background: the window's face.
     EXPECT_EQ(at(layout::kTreeView1.left + layout::kTreeView1.width - 10, row.top + 2), face);
+}
 
-    SelectObject(memory, old);
-    DeleteObject(shot);
-    DeleteDC(memory);
-    ReleaseDC(form->Form1, window);
+// With a panel open the tree is shaded: its background in the window frame's colour, the panel
+// drawn over it; the instructions panel covers the news.
+TEST_F(Window, TheScreenShowsTheShadedTreeUnderAnOpenPanel) {
+    auto form = open();
+    ShowWindow(form->Form1, SW_SHOWNOACTIVATE);
+    const auto click = [&](int number) {
+        SendMessageW(form->Form1, WM_COMMAND,
+                     MAKEWPARAM(TForm1::kToolButtonId + number, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(form->ToolBar1));
+    };
+    const RECT row = firstRow(*form);
+    const int treeRight = layout::kTreeView1.left + layout::kTreeView1.width - 10;
+    const layout::Rect news = layout::kMemo1;
+    const layout::Rect frame = layout::kFrame21;
+
+    click(6);
+    const Screenshot newsShot(form->Form1, "window_screenshot_news");
+    EXPECT_EQ(newsShot.at(treeRight, row.top + 2), 0x646464u);
+    EXPECT_EQ(newsShot.at(news.left + news.width - 10, news.top + news.height - 10), 0xFFFFFFu);
+
+    click(3);
+    const Screenshot both(form->Form1, "window_screenshot_instructions");
+    EXPECT_EQ(both.at(treeRight, row.top + 2), 0x646464u);
+    // The frame's own face beside its memo, where the news would show through.
+    EXPECT_EQ(both.at(frame.left + 1, frame.top + 5), 0xF0F0F0u);
+    int ink = 0;
+    for (int x = frame.left + 10; x < frame.left + 300; ++x)
+        for (int y = frame.top + 12; y < frame.top + 30; ++y)
+            if ((both.at(x, y) & 0xFF) < 0x60) ++ink;
+    EXPECT_GT(ink, 20) << "no instruction text drawn";
 }
 
 }  // namespace

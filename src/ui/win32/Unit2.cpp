@@ -32,8 +32,10 @@ TFrame2::TFrame2(HWND parent, HINSTANCE instance) {
     frame_ = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
                              layout::kFrame2Size.width, layout::kFrame2Size.height, parent, nullptr,
                              instance, nullptr);
-    // Editable, no scroll bars, long lines wrap at the field's width.
-    Memo1 = createChild(WS_EX_CLIENTEDGE, L"EDIT", WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN,
+    // Editable, no scroll bars, long lines wrap at the field's width. The caret and the wheel
+    // scroll it: with the wrapped lines the text is a little taller than the field.
+    Memo1 = createChild(WS_EX_CLIENTEDGE, L"EDIT",
+                        WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL,
                         layout::kFrame2Memo, frame_, 1, instance);
     font_ = createFont(layout::kInstructionFont);
     SendMessageW(Memo1, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
