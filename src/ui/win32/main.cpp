@@ -9,19 +9,17 @@
 #include <string>
 
 #include "app/app.h"
-#include "buildconfig.h"
 #include "platform/paths.h"
 #include "platform/win32/ado_engine.h"
+#include "platform/win32/cng_signature.h"
 #include "platform/win32/dialogs.h"
 #include "platform/win32/file_search.h"
-#include "platform/win32/ftp_client.h"
-#include "platform/win32/http_client.h"
 #include "platform/win32/ini_files.h"
 #include "platform/win32/script_runner.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/signature.h"
 #include "platform/win32/system.h"
-#include "transfer/ftp_client.h"
+#include "platform/win32/winhttp_client.h"
+#include "platform/win32/wininet_ftp_client.h"
 #include "ui/win32/Unit1.h"
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
@@ -43,9 +41,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show) {
     win32::WinDialogs dialogs(title);
     const WinPaths paths(L"C:\\");
     win32::WinShell shell(paths);
-    // No proxy in a release build; the tests' builds name their tunnel to the test server.
-    win32::WinHttpClient http(buildconfig::kHttpProxy);
-    win32::WinInetFtpClient ftp(buildconfig::kFtpHost, FtpClient::kPort);
+    // The maker's servers, or what the build's connect-to list maps them to (none in a release
+    // build).
+    win32::WinHttpClient http;
+    win32::WinInetFtpClient ftp;
     win32::WinScriptRunner runner;
     win32::WinIniFiles ini;
     win32::WinFileSearch files;
