@@ -4,6 +4,7 @@
 //   program.ico  the program's icon at 16, 32, 48 and 256 pixels
 #include <QBuffer>
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
@@ -134,6 +135,10 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     namespace layout = volnor::app::layout;
     const QString dir = QString::fromLocal8Bit(argv[1]) + QLatin1Char('/');
+    if (!QDir().mkpath(dir)) {
+        std::fprintf(stderr, "volnor-images: cannot make the folder %s\n", qPrintable(dir));
+        return 1;
+    }
 
     const QList<QPixmap> images = volnor::ui::toolbarImages();
     QImage strip(layout::kImageSide * int(images.size()), layout::kImageSide,
