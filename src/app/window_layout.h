@@ -43,6 +43,13 @@ inline constexpr Rgb kWindow{0xFFFFFF};
 inline constexpr Rgb kWhite{0xFFFFFF};
 inline constexpr Rgb kBlack{0x000000};
 
+// The program's style: the two marked buttons' faces and borders, at rest and pressed down while
+// their panel is open.
+inline constexpr Rgb kMarkedButtonFace{0xE8EEFA};
+inline constexpr Rgb kMarkedButtonBorder{0xB7C9E8};
+inline constexpr Rgb kPressedButtonFace{0xBCD1F1};
+inline constexpr Rgb kPressedButtonBorder{0x2F5EA8};
+
 // The window: the stored form's client area, and the outer size that the window keeps. The
 // frame around the client area is 8 pixels at each side and a 31-pixel caption on Windows.
 inline constexpr Size kClientSize{893, 684};

@@ -67,6 +67,9 @@ LRESULT CALLBACK toolBarEdge(HWND bar, UINT message, WPARAM wParam, LPARAM lPara
     return DefSubclassProc(bar, message, wParam, lParam);
 }
 
+// Where the toolbar draws a button's image below its top edge.
+constexpr int kCaptionGap = 3;
+
 bool isUserInput(UINT message) {
     return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
            (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
@@ -270,6 +273,48 @@ void TForm1::createToolBar() {
     // A new frame has the bar measure its buttons again.
     SendMessageW(ToolBar1, TB_SETBUTTONSIZE, 0,
                  MAKELPARAM(layout::kFixedButtonWidth, layout::kButtonHeight));
+}
+
+LRESULT TForm1::drawToolButton(NMTBCUSTOMDRAW& draw) {
+    if (draw.nmcd.dwDrawStage == CDDS_PREPAINT) return CDRF_NOTIFYITEMDRAW;
+    if (draw.nmcd.dwDrawStage != CDDS_ITEMPREPAINT) return CDRF_DODEFAULT;
+    // The marked buttons in the program's style: a face of their own, darker while pressed
+    // down, in place of the system's highlight over caption and image.
+    const auto state = SendMessageW(ToolBar1, TB_GETSTATE, draw.nmcd.dwItemSpec, 0);
+    if (state == -1 || !(state & TBSTATE_MARKED)) return CDRF_DODEFAULT;
+    const bool down = state & (TBSTATE_CHECKED | TBSTATE_PRESSED);
+    HBRUSH face =
+        CreateSolidBrush(colorRef(down ? layout::kPressedButtonFace : layout::kMarkedButtonFace));
+    HBRUSH border = CreateSolidBrush(
+        colorRef(down ? layout::kPressedButtonBorder : layout::kMarkedButtonBorder));
+    HDC dc = draw.nmcd.hdc;
+    const RECT& rc = draw.nmcd.rc;
+    FillRect(dc, &rc, face);
+    FrameRect(dc, &rc, border);
+    DeleteObject(face);
+    DeleteObject(border);
+    // The image above the caption, drawn here too: the fixed-width button's caption fills it
+    // edge to edge, where the toolbar's own drawing would cut it short with an ellipsis.
+    TBBUTTONINFOW info{};
+    info.cbSize = sizeof info;
+    info.dwMask = TBIF_IMAGE;
+    SendMessageW(ToolBar1, TB_GETBUTTONINFOW, draw.nmcd.dwItemSpec,
+                 reinterpret_cast<LPARAM>(&info));
+    const int top = rc.top + kCaptionGap;
+    ImageList_Draw(ImageList1, info.iImage, dc,
+                   rc.left + (rc.right - rc.left - layout::kImageSide) / 2, top, ILD_NORMAL);
+    wchar_t caption[128] = {};
+    SendMessageW(ToolBar1, TB_GETBUTTONTEXTW, draw.nmcd.dwItemSpec,
+                 reinterpret_cast<LPARAM>(caption));
+    RECT text = rc;
+    text.top = top + layout::kImageSide + 1;
+    const auto oldFont =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(ToolBar1, WM_GETFONT, 0, 0)));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    DrawTextW(dc, caption, -1, &text, DT_CENTER | DT_TOP | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    return CDRF_SKIPDEFAULT;
 }
 
 void TForm1::fillTree() {
@@ -534,6 +579,8 @@ LRESULT TForm1::notify(const NMHDR& header) {
         SendMessageW(Form1, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(TreeView1), at);
         return TRUE;
     }
+    if (header.hwndFrom == ToolBar1 && header.code == NM_CUSTOMDRAW)
+        return drawToolButton(*reinterpret_cast<NMTBCUSTOMDRAW*>(const_cast<NMHDR*>(&header)));
     if (header.code == TBN_GETINFOTIPW) {
         auto& tip = *reinterpret_cast<NMTBGETINFOTIPW*>(const_cast<NMHDR*>(&header));
         const std::wstring text = tooltip(tip.iItem - kToolButtonId);

@@ -138,6 +138,7 @@ private:
     LRESULT onMessage(UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT notify(const NMHDR& header);
     void command(int id);
+    LRESULT drawToolButton(NMTBCUSTOMDRAW& draw);
 
     void createComponents();
     void createToolBar();
