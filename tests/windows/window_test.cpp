@@ -672,7 +672,7 @@ TEST_F(Window, TheScreenShowsTheLogoAndTheFirstTreeRow) {
 }
 
 // With a panel open the tree is shaded: its background in the window frame's colour, the panel
-// drawn over it; the instructions panel covers the news.
+// drawn over it, its button pressed down; the instructions panel covers the news.
 TEST_F(Window, TheScreenShowsTheShadedTreeUnderAnOpenPanel) {
     auto form = open();
     ShowWindow(form->Form1, SW_SHOWNOACTIVATE);
@@ -686,8 +686,27 @@ TEST_F(Window, TheScreenShowsTheShadedTreeUnderAnOpenPanel) {
     const layout::Rect news = layout::kMemo1;
     const layout::Rect frame = layout::kFrame21;
 
+    // A point on the face of a toolbar button, left of its image and above its caption.
+    const auto onFace = [&](int number) {
+        RECT button{};
+        SendMessageW(form->ToolBar1, TB_GETRECT, TForm1::kToolButtonId + number,
+                     reinterpret_cast<LPARAM>(&button));
+        MapWindowPoints(form->ToolBar1, form->Form1, reinterpret_cast<POINT*>(&button), 2);
+        return POINT{button.left + 3, button.top + 5};
+    };
+    const auto rgb = [](layout::Rgb c) { return static_cast<DWORD>(c.value); };
+    const POINT news6 = onFace(6);
+    const POINT instructions3 = onFace(3);
+    {
+        const Screenshot start(form->Form1, "window_screenshot_start");
+        EXPECT_EQ(start.at(news6.x, news6.y), rgb(layout::kMarkedButtonFace));
+        EXPECT_EQ(start.at(instructions3.x, instructions3.y), rgb(layout::kMarkedButtonFace));
+    }
+
     click(6);
     const Screenshot newsShot(form->Form1, "window_screenshot_news");
+    EXPECT_EQ(newsShot.at(news6.x, news6.y), rgb(layout::kPressedButtonFace));
+    EXPECT_EQ(newsShot.at(instructions3.x, instructions3.y), rgb(layout::kMarkedButtonFace));
     EXPECT_EQ(newsShot.at(treeRight, row.top + 2), 0x646464u);
     EXPECT_EQ(newsShot.at(news.left + news.width - 10, news.top + news.height - 10), 0xFFFFFFu);
 
