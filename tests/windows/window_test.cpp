@@ -345,6 +345,15 @@ TEST_F(Window, TheToolbarHasSevenButtonsWithCaptionsTooltipsAndImages) {
         }
     }
 
+    // A hand over the toolbar, the arrow elsewhere.
+    const auto cursorOver = [&](HWND control) {
+        SendMessageW(form->Form1, WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        return GetCursor();
+    };
+    EXPECT_EQ(cursorOver(bar), LoadCursorW(nullptr, IDC_HAND));
+    EXPECT_EQ(cursorOver(form->Form1), LoadCursorW(nullptr, IDC_ARROW));
+
     // Flat discs: transparent corners, an opaque coloured rim.
     IMAGEINFO info{};
     ASSERT_TRUE(ImageList_GetImageInfo(form->ImageList1, 0, &info));
