@@ -312,5 +312,34 @@ TEST(Paths, TheFixedPathsAreOnDriveCItselfAndRelativeNamesInTheCurrentDirectory)
     EXPECT_EQ(shell.folderPath(kFolder).wstring(), wide(kFolder));
 }
 
+// A scheme of the test's own, whose handler writes the URL it was given into a file.
+class UrlHandler {
+public:
+    explicit UrlHandler(const fs::path& record) {
+        const std::wstring command =
+            L"cmd.exe /c echo %1> \"" + record.wstring() + L"\"";
+        HKEY key = nullptr;
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, L"volnor-test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &key, nullptr);
+        RegSetValueExW(key, L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), 2);
+        RegCloseKey(key);
+        RegCreateKeyExW(HKEY_CLASSES_ROOT, L"volnor-test\\shell\\open\\command", 0, nullptr, 0,
+                        KEY_ALL_ACCESS, nullptr, &key, nullptr);
+        RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                       static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    ~UrlHandler() { RegDeleteTreeW(HKEY_CLASSES_ROOT, L"volnor-test"); }
+};
+
+TEST(Shell, HandsAUrlToItsRegisteredHandler) {
+    const TempDir dir;
+    const UrlHandler handler(dir.file("url.txt"));
+    win32::WinShell(WinPaths(L"C:\\")).openUrl("volnor-test:eplan/update.7z?x=1");
+    // The handler runs in a process of its own.
+    for (int i = 0; i < 3000 && readFile(dir.file("url.txt")).empty(); ++i) Sleep(10);
+    EXPECT_EQ(readFile(dir.file("url.txt")), "volnor-test:eplan/update.7z?x=1\r\n");
+}
+
 }  // namespace
 }  // namespace volnor::test

@@ -101,9 +101,12 @@ private:
             WaitForSingleObject(process, INFINITE);
         } else {
             // Wakes for the script's end, for the window's messages, and at the slice's end.
-            while (MsgWaitForMultipleObjects(1, &process, FALSE, kSliceMs, QS_ALLINPUT) !=
-                   WAIT_OBJECT_0)
+            for (;;) {
+                const DWORD woke =
+                    MsgWaitForMultipleObjects(1, &process, FALSE, kSliceMs, QS_ALLINPUT);
+                if (woke != WAIT_TIMEOUT && woke != WAIT_OBJECT_0 + 1) break;
                 pump();
+            }
         }
         DWORD code = 0;
         if (!GetExitCodeProcess(process, &code)) {
