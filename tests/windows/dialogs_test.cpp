@@ -2,12 +2,11 @@
 // once it is on the screen and closes it as a click would.
 #include "platform/win32/dialogs.h"
 
-#include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
 #include <dlgs.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <functional>
 
@@ -56,7 +55,8 @@ Seen look(HWND box) {
         if (!IsWindowVisible(child)) continue;
         if (classOf(child) == "Button") {
             seen.buttons.push_back(textOf(child));
-        } else if (const auto icon = reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
+        } else if (const auto icon =
+                       reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0));
                    classOf(child) == "Static" && icon != nullptr) {
             seen.icon = icon;
         } else if (!textOf(child).empty()) {
@@ -109,8 +109,7 @@ TEST(Boxes, ShowTheirTitleTextIconAndOneRussianButton) {
 
 TEST(FileChooser, TakesItsFilterInTheDialogsForm) {
     using namespace std::string_literals;
-    EXPECT_EQ(win32::WinDialogs::fileFilter("Eplan MDB base|*.mdb"),
-              L"Eplan MDB base\0*.mdb\0\0"s);
+    EXPECT_EQ(win32::WinDialogs::fileFilter("Eplan MDB base|*.mdb"), L"Eplan MDB base\0*.mdb\0\0"s);
     EXPECT_EQ(win32::WinDialogs::fileFilter("Базы|*.mdb;*.accdb|Все|*.*"),
               L"Базы\0*.mdb;*.accdb\0Все\0*.*\0\0"s);
 }

@@ -1,8 +1,7 @@
 // The system side of the platform through Windows' own functions: INI files, the short date
 // format and the core's date rules through it, file search with a mask, the fixed paths.
-#include <windows.h>
-
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <optional>
 
@@ -64,8 +63,7 @@ TEST_F(Ini, ReadsWithThePlatformsRules) {
         {"Cyrillic names", ansi("[Раздел]\r\nКлюч=з\r\n"), "Раздел", "Ключ", "з"},
         {"a Windows-1251 value", ansi("[EPLAN]\r\nMESS=Новые серии щитов\r\n"), "EPLAN", "MESS",
          "Новые серии щитов"},
-        {"UTF-16 with its mark", utf16("[EPLAN]\r\nMESS=Новости\r\n"), "eplan", "mess",
-         "Новости"},
+        {"UTF-16 with its mark", utf16("[EPLAN]\r\nMESS=Новости\r\n"), "eplan", "mess", "Новости"},
         {"blanks around the value", "[S]\r\nK =  v a l  \r\n", "S", "K", "v a l"},
         {"double quotes", "[S]\r\nK=\"abc\"\r\n", "S", "K", "abc"},
         {"single quotes", "[S]\r\nK='abc'\r\n", "S", "K", "abc"},
@@ -222,10 +220,14 @@ TEST(Dates, StrToDateTakesWhatTheUsersFormatGivesAndRejectsTheRest) {
         std::optional<year_month_day> date;
     };
     const Case cases[] = {
-        {"10.12.2026", ymd(2026, 12, 10)}, {"1.2.2026", ymd(2026, 2, 1)},
-        {" 10.12.2026 ", ymd(2026, 12, 10)}, {"10.12", ymd(2026, 12, 10)},
-        {"10.12.26", ymd(2026, 12, 10)},   {"12/10/2026", std::nullopt},
-        {"2026-12-10", std::nullopt},      {"31.04.2026", std::nullopt},
+        {"10.12.2026", ymd(2026, 12, 10)},
+        {"1.2.2026", ymd(2026, 2, 1)},
+        {" 10.12.2026 ", ymd(2026, 12, 10)},
+        {"10.12", ymd(2026, 12, 10)},
+        {"10.12.26", ymd(2026, 12, 10)},
+        {"12/10/2026", std::nullopt},
+        {"2026-12-10", std::nullopt},
+        {"31.04.2026", std::nullopt},
         {"", std::nullopt},
     };
     for (const Case& c : cases) {
@@ -308,7 +310,8 @@ TEST(Paths, TheFixedPathsAreOnDriveCItselfAndRelativeNamesInTheCurrentDirectory)
     const TempDir dir;
     const CurrentDir current(dir.path());
     const win32::WinShell shell(paths);
-    EXPECT_EQ(shell.folderPath(".\\Щиты ABB").wstring(), (fs::current_path() / L"Щиты ABB").wstring());
+    EXPECT_EQ(shell.folderPath(".\\Щиты ABB").wstring(),
+              (fs::current_path() / L"Щиты ABB").wstring());
     EXPECT_EQ(shell.folderPath(kFolder).wstring(), wide(kFolder));
 }
 
@@ -316,8 +319,7 @@ TEST(Paths, TheFixedPathsAreOnDriveCItselfAndRelativeNamesInTheCurrentDirectory)
 class UrlHandler {
 public:
     explicit UrlHandler(const fs::path& record) {
-        const std::wstring command =
-            L"cmd.exe /c echo %1> \"" + record.wstring() + L"\"";
+        const std::wstring command = L"cmd.exe /c echo %1> \"" + record.wstring() + L"\"";
         HKEY key = nullptr;
         RegCreateKeyExW(HKEY_CLASSES_ROOT, L"volnor-test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                         &key, nullptr);

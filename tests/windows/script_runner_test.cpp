@@ -2,9 +2,11 @@
 // output read, and the running program's file that the self-update sets aside.
 #include "platform/win32/script_runner.h"
 
+// The system's headers need <windows.h> before them.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
-
+// clang-format on
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -41,8 +43,7 @@ protected:
         // The build's folder is a Unix path, which names a file on the current drive only.
         const fs::path bin = fs::absolute(pathOf(VOLNOR_BIN_DIR "/7z"));
         fs::create_directories(path("7z"));
-        for (const char* name : {"7z.exe", "7z.dll"})
-            fs::copy_file(bin / name, path("7z") / name);
+        for (const char* name : {"7z.exe", "7z.dll"}) fs::copy_file(bin / name, path("7z") / name);
         current_.emplace(dir_.path());
     }
     void TearDown() override { current_.reset(); }
@@ -58,13 +59,12 @@ protected:
     }
 
     // A zip of the files, made by 7-Zip.
-    void zip(const fs::path& archive, const std::vector<std::pair<std::string, std::string>>& files) {
+    void zip(const fs::path& archive,
+             const std::vector<std::pair<std::string, std::string>>& files) {
         const TempDir stage;
         for (const auto& [name, data] : files) writeFile(stage.file(name), data);
-        const ProgramResult made =
-            runner.run(sevenZip(), {"a", "-tzip", "-bso0", utf8Of(archive),
-                                    utf8Of(stage.path() / "*")},
-                       60s);
+        const ProgramResult made = runner.run(
+            sevenZip(), {"a", "-tzip", "-bso0", utf8Of(archive), utf8Of(stage.path() / "*")}, 60s);
         ASSERT_TRUE(made.ok) << made.errors;
     }
 
@@ -117,8 +117,8 @@ TEST_F(Scripts, WaitingCallsThePumpUntilTheScriptHasEnded) {
 
 TEST_F(Scripts, DroppingTheHandleWaitsForTheScriptsEnd) {
     writeFile(path("go"), "");
-    std::vector<std::string> lines = {"set n=0", ":loop", "set /a n+=1",
-                                      "if %n% lss 500 goto loop", "del go"};
+    std::vector<std::string> lines = {"set n=0", ":loop", "set /a n+=1", "if %n% lss 500 goto loop",
+                                      "del go"};
     writeScript(path("s.cmd"), lines);
     runner.start(path("s.cmd")).reset();
     EXPECT_FALSE(exists("go"));
@@ -159,9 +159,12 @@ using Programs = ProgramDir;
 
 // Every argument reaches the program as it was given, whatever it holds.
 TEST_F(Programs, TheCommandLineGivesEveryArgumentBackAsItWas) {
-    const std::vector<std::string> args = {
-        "plain", "", "with blank", "Кириллица и пробел", "a\"b", "\"quoted\"", "C:\\dir\\",
-        "C:\\dir with blank\\", "a\\\\\"b", "\\\\server\\share", "-o..\\", "tab\there"};
+    const std::vector<std::string> args = {"plain",      "",
+                                           "with blank", "Кириллица и пробел",
+                                           "a\"b",       "\"quoted\"",
+                                           "C:\\dir\\",  "C:\\dir with blank\\",
+                                           "a\\\\\"b",   "\\\\server\\share",
+                                           "-o..\\",     "tab\there"};
     const std::wstring line = win32::WinScriptRunner::commandLine(L"C:\\p q\\7z.exe", args);
     int count = 0;
     wchar_t** parsed = CommandLineToArgvW(line.c_str(), &count);
@@ -183,8 +186,8 @@ TEST_F(Programs, RunTakesBothOutputsAndTheExitCodeWithEmptyInput) {
         const char* what;
         std::vector<std::string> args;
         int exitCode;
-        std::string inOut;     // a part of the standard output
-        bool errors;           // whether the error output has anything
+        std::string inOut;  // a part of the standard output
+        bool errors;        // whether the error output has anything
         std::size_t outAtLeast = 0;
     };
     const Case cases[] = {

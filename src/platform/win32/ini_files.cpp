@@ -63,15 +63,14 @@ bool replaceWhole(const std::wstring& file, const std::wstring& section, const s
     wchar_t copy[MAX_PATH + 1] = {};
     if (GetTempFileNameW(folder.c_str(), L"ini", 0, copy) == 0) return false;
     bool ok = !exists || CopyFileW(file.c_str(), copy, FALSE) != 0;
-    if (ok && !isUtf16File(copy))
-        ok = fitsAnsi(section) && fitsAnsi(key) && fitsAnsi(value);
+    if (ok && !isUtf16File(copy)) ok = fitsAnsi(section) && fitsAnsi(key) && fitsAnsi(value);
     ok = ok && WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), copy) != 0;
     // The system may keep the profile in memory: written out before the sync. This call
     // returns FALSE whether or not it wrote.
     if (ok) WritePrivateProfileStringW(nullptr, nullptr, nullptr, copy);
     ok = ok && flush(copy);
-    ok = ok && MoveFileExW(copy, file.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    ok = ok &&
+         MoveFileExW(copy, file.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok) {
         SetFileAttributesW(copy, FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(copy);
@@ -84,9 +83,9 @@ bool replaceWhole(const std::wstring& file, const std::wstring& section, const s
 std::string WinIniFiles::readString(const std::filesystem::path& file, const std::string& section,
                                     const std::string& key, const std::string& def) const {
     wchar_t buffer[kValueBuffer] = {};
-    const DWORD n = GetPrivateProfileStringW(wide(section).c_str(), wide(key).c_str(),
-                                             wide(def).c_str(), buffer, kValueBuffer,
-                                             fullName(file).c_str());
+    const DWORD n =
+        GetPrivateProfileStringW(wide(section).c_str(), wide(key).c_str(), wide(def).c_str(),
+                                 buffer, kValueBuffer, fullName(file).c_str());
     std::wstring_view value(buffer, n);
     if (value.size() == kValueBuffer - 1 && isHighSurrogate(value.back())) value.remove_suffix(1);
     return narrow(value);

@@ -1,7 +1,10 @@
 #include "platform/win32/script_runner.h"
 
+// The system's headers need <windows.h> before them.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
+// clang-format on
 
 #include <algorithm>
 #include <utility>
