@@ -49,6 +49,7 @@ protected:
     void TearDown() override { current_.reset(); }
 
     fs::path path(std::string_view name) const { return dir_.file(name); }
+    const fs::path& dir() const { return dir_.path(); }
     bool exists(std::string_view name) const { return fs::exists(path(name)); }
     fs::path sevenZip() const { return path("7z/7z.exe"); }
 
@@ -264,6 +265,65 @@ TEST_F(Programs, ARunningProgramsFileIsSetAsideAndItsLeftoverGoesOnceItHasEnded)
     update::removeSetAside(program);
     EXPECT_FALSE(exists("VOLNOR_Eplan_DB.exe.old"));
     EXPECT_EQ(readFile(program), "new program");
+}
+
+// The update's scripts exactly as the program writes them, run by the command interpreter while
+// the old program still runs: its file set aside, they put the new program in its place.
+TEST_F(Programs, TheUpdateScriptsReplaceTheProgramWhileTheOldOneStillRuns) {
+    // The program stands in as a copy of 7-Zip with its library beside it, old and new told
+    // apart by a mark after the executable's image.
+    const std::string image = readFile(sevenZip());
+    const fs::path program = path(update::kProgram);
+    writeFile(program, image + "old");
+    fs::copy_file(path("7z/7z.dll"), path("7z.dll"));
+    writeFile(path("data/readme.txt"), "old data");
+    {
+        const TempDir stage;
+        writeFile(stage.file(update::kProgram), image + "new");
+        writeFile(stage.file("data/readme.txt"), "new data");
+        const ProgramResult made = runner.run(
+            sevenZip(),
+            {"a", "-t7z", "-bso0", utf8Of(path(update::kArchive)), utf8Of(stage.path() / "*")},
+            60s);
+        ASSERT_TRUE(made.ok) << made.errors;
+    }
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION old{};
+    std::wstring line = win32::WinScriptRunner::commandLine(program, {});
+    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE,
+                               CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                               &old));
+    std::error_code error;
+    fs::rename(program, update::setAsideName(program), error);
+    ASSERT_FALSE(error) << error.message();
+    writeScript(path(update::kRestartScript), update::restartScript());
+    writeScript(path(update::kUpdateScript), update::updateScript());
+    EXPECT_TRUE(runner.startDetached(path(update::kUpdateScript), old.dwProcessId));
+
+    // The restart script deletes the update script as its first line.
+    for (int i = 0; i < 3000 && exists(update::kUpdateScript); ++i)
+        std::this_thread::sleep_for(10ms);
+    EXPECT_FALSE(exists(update::kUpdateScript));
+    EXPECT_EQ(WaitForSingleObject(old.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_EQ(readFile(program), image + "new");
+    EXPECT_EQ(readFile(path("data/readme.txt")), "new data");
+    EXPECT_FALSE(exists(update::kArchive));
+
+    TerminateProcess(old.hProcess, 0);
+    WaitForSingleObject(old.hProcess, INFINITE);
+    CloseHandle(old.hThread);
+    CloseHandle(old.hProcess);
+    // The restart script goes at a start once its interpreter has let it go, as does what was
+    // set aside once the old process has ended.
+    for (int i = 0; i < 3000 && exists(update::kRestartScript); ++i) {
+        update::removeRestartScript(dir());
+        std::this_thread::sleep_for(10ms);
+    }
+    update::removeSetAside(program);
+    EXPECT_FALSE(exists(update::kRestartScript));
+    EXPECT_FALSE(exists("VOLNOR_Eplan_DB.exe.old"));
 }
 
 }  // namespace
