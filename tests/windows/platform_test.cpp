@@ -305,6 +305,11 @@ TEST(Paths, TheFixedPathsAreOnDriveCItselfAndRelativeNamesInTheCurrentDirectory)
     const DWORD attributes = GetFileAttributesW(wide(kFolder).c_str());
     EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
     EXPECT_TRUE(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    // The macro removal searches such a folder.
+    writeFile(paths.native(kFolder) / pathOf("Щит.ema"), "");
+    EXPECT_EQ(win32::WinFileSearch().find(paths.native(kFolder), "*.EMA"),
+              std::vector<std::string>{"Щит.ema"});
+    fs::remove(paths.native(kFolder) / pathOf("Щит.ema"));
 
     // The shell gets the folder whole, with backslashes.
     const TempDir dir;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/ansi_codec.h"
 #include "platform/error.h"
 #include "platform/text.h"
 #include "platform/win32/wide.h"
@@ -33,16 +34,6 @@ bool isUtf16File(const std::wstring& file) {
     return read && ((mark[0] == 0xFF && mark[1] == 0xFE) || (mark[0] == 0xFE && mark[1] == 0xFF));
 }
 
-// WritePrivateProfileStringW puts "?" for a character the ANSI code page lacks; that would be a
-// changed value reported as written.
-bool fitsAnsi(const std::wstring& text) {
-    if (text.empty()) return true;
-    BOOL lost = FALSE;
-    const int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text.data(),
-                                      static_cast<int>(text.size()), nullptr, 0, nullptr, &lost);
-    return n > 0 && !lost;
-}
-
 bool flush(const std::wstring& file) {
     HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                            FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -51,9 +42,13 @@ bool flush(const std::wstring& file) {
     return CloseHandle(h) != 0 && ok;
 }
 
+// WritePrivateProfileStringW puts "?" for a character the ANSI code page lacks: a changed value
+// reported as written.
+bool fitsAnsi(const std::string& text) { return utf8ToAnsi(text).has_value(); }
+
 // The file with the key written: on a copy beside it, synced, renamed over it.
-bool replaceWhole(const std::wstring& file, const std::wstring& section, const std::wstring& key,
-                  const std::wstring& value) {
+bool replaceWhole(const std::wstring& file, const std::string& section, const std::string& key,
+                  const std::string& value) {
     const DWORD attributes = GetFileAttributesW(file.c_str());
     const bool exists = attributes != INVALID_FILE_ATTRIBUTES;
     if (!exists && GetLastError() != ERROR_FILE_NOT_FOUND) return false;
@@ -64,7 +59,8 @@ bool replaceWhole(const std::wstring& file, const std::wstring& section, const s
     if (GetTempFileNameW(folder.c_str(), L"ini", 0, copy) == 0) return false;
     bool ok = !exists || CopyFileW(file.c_str(), copy, FALSE) != 0;
     if (ok && !isUtf16File(copy)) ok = fitsAnsi(section) && fitsAnsi(key) && fitsAnsi(value);
-    ok = ok && WritePrivateProfileStringW(section.c_str(), key.c_str(), value.c_str(), copy) != 0;
+    ok = ok && WritePrivateProfileStringW(wide(section).c_str(), wide(key).c_str(),
+                                          wide(value).c_str(), copy) != 0;
     // The system may keep the profile in memory: written out before the sync. This call
     // returns FALSE whether or not it wrote.
     if (ok) WritePrivateProfileStringW(nullptr, nullptr, nullptr, copy);
@@ -93,7 +89,7 @@ std::string WinIniFiles::readString(const std::filesystem::path& file, const std
 
 void WinIniFiles::writeString(const std::filesystem::path& file, const std::string& section,
                               const std::string& key, const std::string& value) {
-    if (!replaceWhole(fullName(file), wide(section), wide(key), wide(value)))
+    if (!replaceWhole(fullName(file), section, key, value))
         throw Error("Unable to write to " + utf8Of(file));
 }
 
