@@ -11,7 +11,7 @@ packages=(
   g++-mingw-w64-i686-posix mingw-w64-tools
   wine wine64 wine32:i386
   googletest cmake ninja-build python3 python3-pyftpdlib openssl
-  xvfb xauth imagemagick locales
+  xvfb xauth imagemagick locales fonts-liberation2
 )
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386

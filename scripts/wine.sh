@@ -11,7 +11,13 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
-    [ -f "$WINEPREFIX/system.reg" ] || wineboot --init >/dev/null 2>&1
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      wineboot --init >/dev/null 2>&1
+      # Wine has no Times New Roman, the font of the window's tree, toolbar and instructions; a
+      # metric-compatible one stands in, as it does for the Linux window.
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+        /v 'Times New Roman' /d 'Liberation Serif' /f >/dev/null 2>&1
+    fi
     wineserver -w
   ) 9>"$WINEPREFIX.lock"
 fi
