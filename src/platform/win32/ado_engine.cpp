@@ -172,23 +172,15 @@ std::string comDetail(HRESULT hr, _ADOConnection* connection = nullptr) {
 
 // ---- The data source -------------------------------------------------------------------------
 
-struct Target {
-    fs::path file;
-    std::string password;
-};
-
-Target targetOf(const std::string& connectionString) {
+// The database file the string names as its data source, as an absolute path.
+fs::path dataSource(const std::string& connectionString) {
     const auto options = partsdb::parseConnectionString(connectionString);
-    auto value = [&](const char* key) {
-        const auto it = options.find(key);
-        return it == options.end() ? std::string() : it->second;
-    };
-    const std::string path = value("data source");
-    if (path.empty()) throw Error(text::noDataSource());
+    const auto it = options.find("data source");
+    if (it == options.end() || it->second.empty()) throw Error(text::noDataSource());
     std::error_code ec;
-    fs::path file = fs::absolute(pathOf(path), ec);
-    if (ec) file = pathOf(path);
-    return {file.lexically_normal(), value("jet oledb:database password")};
+    fs::path file = fs::absolute(pathOf(it->second), ec);
+    if (ec) file = pathOf(it->second);
+    return file.lexically_normal();
 }
 
 // The provider's words for a missing file are English and name no folder: said here first.
@@ -208,6 +200,15 @@ struct Opened {
     std::string detail;
 };
 
+// The string with OLE DB's session pooling turned off: a pooled session keeps the file open for
+// a minute after close(), and the compaction needs the source free, the copy free to take its
+// place.
+std::string withoutPooling(const std::string& connectionString) {
+    std::string out = connectionString;
+    if (!out.empty() && out.back() != ';') out += ';';
+    return out + "OLE DB Services=-2;";
+}
+
 Opened openAdo(const std::string& connectionString) {
     Opened out;
     out.hr = CoCreateInstance(CLSID_CADOConnection, nullptr, CLSCTX_INPROC_SERVER,
@@ -218,7 +219,7 @@ Opened openAdo(const std::string& connectionString) {
         out.connection.reset();
         return out;
     }
-    const Bstr string(connectionString);
+    const Bstr string(withoutPooling(connectionString));
     out.hr = out.connection->Open(string.get(), nullptr, nullptr, adOptionUnspecified);
     if (FAILED(out.hr)) {
         out.detail = comDetail(out.hr, out.connection.get());
@@ -278,10 +279,10 @@ public:
 
     void open(const std::string& connectionString) override {
         close();
-        const Target target = targetOf(connectionString);
-        requireFile(target.file);
-        connection_ = openConnection(connectionString, target.file);
-        file_ = target.file;
+        const fs::path file = dataSource(connectionString);
+        requireFile(file);
+        connection_ = openConnection(connectionString, file);
+        file_ = file;
     }
 
     void close() override {
@@ -390,7 +391,7 @@ void removeFiles(const fs::path& path) {
 class JroCompaction : public db::Compaction {
 public:
     explicit JroCompaction(const std::string& sourceConnection)
-        : sourceConnection_(sourceConnection), source_(targetOf(sourceConnection).file) {
+        : sourceConnection_(sourceConnection), source_(dataSource(sourceConnection)) {
         requireFile(source_);
         // Jet would say "in use" in its own words; whether EPLAN holds it is known beforehand.
         const HANDLE probe = holdAgainstWriters(source_);
@@ -405,25 +406,26 @@ public:
     JroCompaction& operator=(const JroCompaction&) = delete;
 
     void writeCopy(const std::string& destConnection) override {
-        const Target dest = targetOf(destConnection);
+        const fs::path copy = dataSource(destConnection);
         std::error_code ec;
-        if (fs::exists(fs::symlink_status(dest.file, ec))) throw Error(text::copyExists(dest.file));
+        if (fs::exists(fs::symlink_status(copy, ec))) throw Error(text::copyExists(copy));
         try {
-            compact(destConnection, dest.file);
+            compact(destConnection, copy);
             hold_ = holdAgainstWriters(source_);
             if (hold_ == INVALID_HANDLE_VALUE) {
-                if (GetLastError() == ERROR_SHARING_VIOLATION) throw Error(text::sourceBusy(source_));
-                throw Error(text::sourceNotReplaced(source_, lastErrorText(GetLastError())));
+                const DWORD error = GetLastError();
+                if (error == ERROR_SHARING_VIOLATION) throw Error(text::sourceBusy(source_));
+                throw Error(text::sourceNotReplaced(source_, lastErrorText(error)));
             }
-            sync(dest.file);
+            sync(copy);
             // The copy opens, with the source's password: Jet finished it.
             const Opened check = openAdo(destConnection);
             if (!check.connection)
-                throw Error(text::copyCheckFailed(dest.file, source_, check.detail));
+                throw Error(text::copyCheckFailed(copy, source_, check.detail));
             check.connection->Close();
         } catch (const Error&) {
             release();
-            removeFiles(dest.file);
+            removeFiles(copy);
             throw;
         }
     }
