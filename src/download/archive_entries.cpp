@@ -185,7 +185,7 @@ ZipDirectory readZipDirectory(std::uint64_t size, const ReadAt& readAt) {
                        (attributes & kDosFolder) != 0 || unixType == kUnixFolder;
         entry.link = unixType == kUnixLink || (attributes & kDosReparsePoint) != 0;
         entry.size = unpackedSize == kInZip64Field ? zip64Size(extra)
-                                                    : std::optional<std::uint64_t>(unpackedSize);
+                                                   : std::optional<std::uint64_t>(unpackedSize);
         entry.knownName = (flags & kUtf8Flag) != 0 ? isUtf8(name) : isAscii(name);
         std::optional<std::string> unicode = unicodePath(extra);
         // A name cut short at a NUL would be another name to some readers.

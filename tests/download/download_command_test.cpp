@@ -274,8 +274,8 @@ TEST_F(DownloadCommand, AnUnpackThatLeftAFileOutIsAFailedUnpack) {
         fs::remove_all(path(leaf));
         for (const char* name : {"first.edz", "second.edz", "readme.txt"}) fs::remove(path(name));
         fs::remove(path("7z/7z.exe"));
-        write("7z/7z.exe", "#!/bin/sh\n/usr/bin/7zz \"$@\" >/dev/null || exit 2\n" + c.after +
-                               "\nexit 0\n");
+        write("7z/7z.exe",
+              "#!/bin/sh\n/usr/bin/7zz \"$@\" >/dev/null || exit 2\n" + c.after + "\nexit 0\n");
         fs::permissions(path("7z/7z.exe"), fs::perms::owner_all);
         downloader_->download(leaf);
 

@@ -2,12 +2,9 @@
 // JRO: every command that needs the database says so in Russian, naming the provider, leaves the
 // database and its folder as they were, and the program goes on. And the compaction's own file
 // handling around JRO, which runs here for real.
-#include "platform/win32/ado_engine.h"
-
-#include <windows.h>
-#include <objbase.h>
-
 #include <gtest/gtest.h>
+#include <objbase.h>
+#include <windows.h>
 
 #include <functional>
 #include <optional>
@@ -20,6 +17,7 @@
 #include "platform/file_search.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/win32/ado_engine.h"
 #include "platform/win32/wide.h"
 #include "support/files.h"
 
@@ -133,8 +131,8 @@ protected:
     win32::AdoEngine engine;
     RecordedDialogs dialogs;
     CountedSearch search;
-    std::optional<partsdb::PartsMaintenance> parts{
-        std::in_place, dialogs, engine, search, WinPaths(dir.file("C"))};
+    std::optional<partsdb::PartsMaintenance> parts{std::in_place, dialogs, engine, search,
+                                                   WinPaths(dir.file("C"))};
 };
 
 TEST_F(PartsDbUnderWine, EveryCommandSaysTheProviderIsMissingAndChangesNothing) {
@@ -150,7 +148,8 @@ TEST_F(PartsDbUnderWine, EveryCommandSaysTheProviderIsMissingAndChangesNothing) 
         {"удалить всю базу", [&] { parts->removeAllMakerParts(); }, {}},
         // Nothing to delete, so the compaction comes first, which fails and says so; then
         // opening the database again fails.
-        {"Удаление группы без своих деталей", [&] { parts->removeGroup("Узел без записи"); },
+        {"Удаление группы без своих деталей",
+         [&] { parts->removeGroup("Узел без записи"); },
          {"message: " + engineText()}},
     };
     dialogs.chosen = utf8Of(database);
@@ -239,8 +238,9 @@ TEST_F(PartsDbUnderWine, TheCopyReplacesTheSourceOnlyWhenNothingHoldsIt) {
              "» доступен только для чтения: сжатая копия не может его заменить. Снимите с "
              "файла атрибут «Только чтение» и повторите команду."},
         {"opened meanwhile", false, true,
-         "Файл «" + utf8Of(database) + "» открыт другой программой: сжатая копия не может его "
-                                        "заменить ("},
+         "Файл «" + utf8Of(database) +
+             "» открыт другой программой: сжатая копия не может его "
+             "заменить ("},
         {"free", false, false, ""},
     };
     for (const Case& c : cases) {

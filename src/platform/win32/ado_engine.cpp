@@ -4,8 +4,8 @@
 #include "platform/win32/ado_engine.h"
 
 #include <windows.h>
-// clang-format off: the ids are defined here, so initguid.h comes before adoid.h, and adojet.h
-// needs adoint.h.
+// The ids are defined here, so initguid.h comes before adoid.h; adojet.h needs adoint.h.
+// clang-format off
 #include <initguid.h>
 #include <adoid.h>
 #include <adoint.h>
@@ -349,7 +349,8 @@ public:
         Variant affected;
         VARIANT none = missingArgument();
         Com<_ADORecordset> rows;
-        check(command->Execute(affected.get(), &none, static_cast<long>(adCmdText) | static_cast<long>(adExecuteNoRecords),
+        check(command->Execute(affected.get(), &none,
+                               static_cast<long>(adCmdText) | static_cast<long>(adExecuteNoRecords),
                                rows.put()));
         if (SUCCEEDED(VariantChangeType(affected.get(), affected.get(), 0, VT_I4)))
             return static_cast<int>((*affected).lVal);
@@ -420,8 +421,7 @@ public:
             sync(copy);
             // The copy opens, with the source's password: Jet finished it.
             const Opened check = openAdo(destConnection);
-            if (!check.connection)
-                throw Error(text::copyCheckFailed(copy, source_, check.detail));
+            if (!check.connection) throw Error(text::copyCheckFailed(copy, source_, check.detail));
             check.connection->Close();
         } catch (const Error&) {
             release();

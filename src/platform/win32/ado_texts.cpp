@@ -39,11 +39,10 @@ std::string noDataSource() {
 }
 
 std::string providerMissing(const Path& file, const std::string& detail) {
-    return concat("База данных ", name(file),
-                  " не открыта: в системе нет поставщика данных «Microsoft.Jet.OLEDB.4.0»",
-                  bracketed(detail),
-                  ". Удаление деталей из базы требует поставщика Jet 4.0, который ",
-                  kPartOfWindows);
+    return concat(
+        "База данных ", name(file),
+        " не открыта: в системе нет поставщика данных «Microsoft.Jet.OLEDB.4.0»", bracketed(detail),
+        ". Удаление деталей из базы требует поставщика Jet 4.0, который ", kPartOfWindows);
 }
 
 std::string adoMissing(const Path& file, const std::string& detail) {
