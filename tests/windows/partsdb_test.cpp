@@ -18,7 +18,6 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/win32/ado_engine.h"
-#include "platform/win32/wide.h"
 #include "support/files.h"
 
 namespace volnor::test {
