@@ -13,7 +13,8 @@ namespace volnor::win32 {
 // The hold of a compaction: Jet opens the source exclusively while it reads it, and no handle
 // of ours may be open then, or Jet could not. So the compaction first makes sure that no program
 // holds the source open for writing, leaves it to Jet during the copy, and from the end of the
-// copy keeps a handle on it that lets no writer in until the copy replaces it.
+// copy keeps a handle on it that lets no writer in. That handle must close right before the one
+// MoveFileExW that puts the copy in place, which Windows refuses while anyone holds the source.
 class AdoEngine : public db::Engine {
 public:
     std::unique_ptr<db::Connection> connection() override;
