@@ -91,7 +91,7 @@ def main():
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file)
+    bound_life(args.lifetime, args.stop_file, args.port_file)
     deadline = time.monotonic() + args.lifetime
     record_lock = threading.Lock()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)

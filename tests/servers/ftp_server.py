@@ -65,7 +65,7 @@ def main():
     parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file)
+    bound_life(args.lifetime, args.stop_file, args.port_file)
     record_lock = threading.Lock()
 
     class FileSystem(AbstractedFS):

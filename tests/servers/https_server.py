@@ -195,7 +195,7 @@ def main():
     parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file)
+    bound_life(args.lifetime, args.stop_file, args.port_file)
 
     cert, key = make_certificate(args.workdir, args.cert, args.ca_cert, args.ca_key, args.host)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)

@@ -15,14 +15,17 @@ def announce_port(port, port_file=None):
         os.replace(port_file + ".tmp", port_file)
 
 
-def bound_life(lifetime, stop_file=None):
-    """Ends the process after lifetime seconds, or earlier once stop_file exists."""
+def bound_life(lifetime, stop_file=None, port_file=None):
+    """Ends the process after lifetime seconds, or earlier once stop_file exists. The port file
+    goes first, so that whoever stopped the server can tell when its port is about to close."""
     def watch():
         deadline = time.monotonic() + lifetime
         while time.monotonic() < deadline:
             if stop_file and os.path.exists(stop_file):
                 break
             time.sleep(0.1)
+        if port_file and os.path.exists(port_file):
+            os.remove(port_file)
         os._exit(0)
 
     threading.Thread(target=watch, daemon=True).start()

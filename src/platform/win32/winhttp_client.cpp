@@ -4,14 +4,12 @@
 #include <winhttp.h>
 
 #include <algorithm>
-#include <condition_variable>
 #include <cwchar>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 #include "platform/error.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/worker_call.h"
 #include "transfer/connect_to.h"
 
 #ifndef WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3
@@ -24,8 +22,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The longest wait between two calls of the pump while a transfer blocks.
-constexpr std::chrono::milliseconds kPumpInterval{50};
 // The most one read asks for; WinHTTP hands over what has arrived, up to that.
 constexpr DWORD kReadSize = 64 * 1024;
 
@@ -70,11 +66,8 @@ private:
     std::string& buffer_;
 };
 
-// One request as the worker thread runs it and the calling thread takes its body. Shared by the
-// two: when the caller leaves early (a refused write, an error of the handler or the pump), the
-// worker ends on its own after its current call and cleans up.
-struct Transfer {
-    // Set before the worker starts.
+// One request as its worker runs it. What it learns is read by the caller once it has ended.
+struct Request {
     std::shared_ptr<void> session;
     std::wstring host;
     INTERNET_PORT port = 0;
@@ -85,45 +78,19 @@ struct Transfer {
     DWORD connectMs = 0;
     DWORD stallMs = 0;
 
-    std::mutex mutex;
-    std::condition_variable changed;
-    // Worker to caller: one block of the body at a time, then the end.
-    std::string block;
-    bool blockReady = false;
-    bool done = false;
     DWORD error = 0;  // 0: the request went through
     bool secureTimedOut = false;
     long status = 0;
     long long contentLength = -1;
     long long received = 0;
-    // Caller to worker.
-    bool abandoned = false;
 
-    void finish(DWORD code) {
-        const std::lock_guard lock(mutex);
-        error = code;
-        done = true;
-        changed.notify_all();
-    }
-
-    // Hands a block to the caller and waits until it is taken; false when the caller left.
-    bool handOver(std::string& data) {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return !blockReady || abandoned; });
-        if (abandoned) return false;
-        block.swap(data);
-        blockReady = true;
-        changed.notify_all();
-        return true;
-    }
-
-    void run() {
+    void run(WorkerCall::Context& call) {
         const Handle connection(WinHttpConnect(session.get(), host.c_str(), port, 0));
-        if (!connection) return finish(GetLastError());
+        if (!connection) return fail();
         const Handle request(WinHttpOpenRequest(connection.get(), L"GET", path.c_str(), nullptr,
                                                 WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
                                                 secure ? WINHTTP_FLAG_SECURE : 0));
-        if (!request) return finish(GetLastError());
+        if (!request) return fail();
         HINTERNET r = request.get();
         // The receive time-outs hold for the TLS handshake and the answer too: a silent server
         // fails the request instead of holding it without end.
@@ -132,71 +99,65 @@ struct Transfer {
                                 static_cast<int>(stallMs), static_cast<int>(stallMs)) ||
             !WinHttpSetOption(r, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &responseMs,
                               sizeof responseMs))
-            return finish(GetLastError());
+            return fail();
         if (followRedirects) {
             DWORD most = HttpClient::kMaxRedirects;
             if (!WinHttpSetOption(r, WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &most,
                                   sizeof most))
-                return finish(GetLastError());
+                return fail();
         } else {
             DWORD feature = WINHTTP_DISABLE_REDIRECTS;
             if (!WinHttpSetOption(r, WINHTTP_OPTION_DISABLE_FEATURE, &feature, sizeof feature))
-                return finish(GetLastError());
+                return fail();
         }
         if (!WinHttpAddRequestHeaders(r, headers.c_str(), static_cast<DWORD>(-1),
                                       WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE))
-            return finish(GetLastError());
+            return fail();
 
         const Clock::time_point sent = Clock::now();
         if (!WinHttpSendRequest(r, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
                                 0, 0)) {
-            const DWORD code = GetLastError();
+            fail();
             // WinHTTP under Wine reports a handshake that got no answer as a channel error; one
             // that failed only once the time-out had run out failed because nothing came.
-            secureTimedOut = code == ERROR_WINHTTP_SECURE_CHANNEL_ERROR &&
+            secureTimedOut = error == ERROR_WINHTTP_SECURE_CHANNEL_ERROR &&
                              Clock::now() - sent >= std::chrono::milliseconds(stallMs);
-            return finish(code);
+            return;
         }
-        if (!WinHttpReceiveResponse(r, nullptr)) return finish(GetLastError());
+        if (!WinHttpReceiveResponse(r, nullptr)) return fail();
 
         DWORD code = 0;
         DWORD size = sizeof code;
         if (!WinHttpQueryHeaders(r, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
                                  WINHTTP_HEADER_NAME_BY_INDEX, &code, &size,
                                  WINHTTP_NO_HEADER_INDEX))
-            return finish(GetLastError());
+            return fail();
+        status = static_cast<long>(code);
         wchar_t length[32] = {};
         size = sizeof length;
-        long long announced = -1;
         if (WinHttpQueryHeaders(r, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX,
                                 length, &size, WINHTTP_NO_HEADER_INDEX))
-            announced = std::wcstoll(length, nullptr, 10);
-        {
-            const std::lock_guard lock(mutex);
-            status = static_cast<long>(code);
-            contentLength = announced;
-        }
+            contentLength = std::wcstoll(length, nullptr, 10);
         // An error page is never handed out as data.
-        if (code < 200 || code > 299) return finish(0);
+        if (code < 200 || code > 299) return;
 
         std::string data;
         for (;;) {
             DWORD available = 0;
-            if (!WinHttpQueryDataAvailable(r, &available)) return finish(GetLastError());
-            if (available == 0) return finish(0);
+            if (!WinHttpQueryDataAvailable(r, &available)) return fail();
+            if (available == 0) return;
             data.resize(std::min(available, kReadSize));
             DWORD read = 0;
             if (!WinHttpReadData(r, data.data(), static_cast<DWORD>(data.size()), &read))
-                return finish(GetLastError());
-            if (read == 0) return finish(0);
+                return fail();
+            if (read == 0) return;
             data.resize(read);
-            {
-                const std::lock_guard lock(mutex);
-                received += read;
-            }
-            if (!handOver(data)) return;
+            received += read;
+            if (!call.handOver(data)) return;
         }
     }
+
+    void fail() { error = GetLastError(); }
 };
 
 }  // namespace
@@ -311,79 +272,54 @@ void WinHttpClient::Get(const std::string& url, ByteSink& sink) {
         (parts.nScheme != INTERNET_SCHEME_HTTPS && parts.nScheme != INTERNET_SCHEME_HTTP))
         throw TransferError("Not an http(s) URL: " + url, Kind::Other, 0);
 
-    auto transfer = std::make_shared<Transfer>();
-    transfer->session = d_->session;
-    transfer->host.assign(parts.lpszHostName, parts.dwHostNameLength);
-    transfer->port = parts.nPort;
-    transfer->path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
-    transfer->path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
-    if (transfer->path.empty()) transfer->path = L"/";
-    transfer->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
-    transfer->followRedirects = d_->handleRedirects;
-    transfer->headers =
+    auto request = std::make_shared<Request>();
+    request->session = d_->session;
+    request->host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    request->port = parts.nPort;
+    request->path.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    request->path.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (request->path.empty()) request->path = L"/";
+    request->secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    request->followRedirects = d_->handleRedirects;
+    request->headers =
         wide("User-Agent: " + d_->userAgent + "\r\nAccept: " + std::string(kAccept) + "\r\n");
-    transfer->connectMs = ms(d_->connectTimeout);
-    transfer->stallMs = ms(d_->stallTimeout);
+    request->connectMs = ms(d_->connectTimeout);
+    request->stallMs = ms(d_->stallTimeout);
 
     d_->busy = true;
-    // However Get ends, the worker is told to stop handing over blocks, and the client is free.
     struct Release {
-        Impl* d;
-        Transfer* t;
-        ~Release() {
-            {
-                const std::lock_guard lock(t->mutex);
-                t->abandoned = true;
-            }
-            t->changed.notify_all();
-            d->busy = false;
-        }
-    } release{d_.get(), transfer.get()};
-    std::thread([transfer] { transfer->run(); }).detach();
-
-    Clock::time_point lastPump = Clock::now();
-    for (;;) {
-        std::unique_lock lock(transfer->mutex);
-        transfer->changed.wait_for(lock, kPumpInterval,
-                                   [&] { return transfer->blockReady || transfer->done; });
-        if (transfer->blockReady) {
-            std::string block;
-            block.swap(transfer->block);
-            transfer->blockReady = false;
-            lock.unlock();
-            transfer->changed.notify_all();
+        bool& busy;
+        ~Release() { busy = false; }
+    } release{d_->busy};
+    WorkerCall::run(
+        [request](WorkerCall::Context& call) {
+            request->run(call);
+            return std::string();
+        },
+        [&](std::string& block) {
             if (!sink.write(block))
                 throw Error("Не удалось записать полученные данные (" + sink.errorText() + ")");
             if (d_->onWork)
                 d_->onWork(*this, WorkMode::Read, static_cast<std::int64_t>(block.size()));
-        } else if (transfer->done) {
-            break;
-        } else {
-            lock.unlock();
-        }
-        if (Clock::now() - lastPump >= kPumpInterval) {
-            if (d_->pump) d_->pump();
-            lastPump = Clock::now();
-        }
-    }
+        },
+        d_->pump);
 
-    // The worker has ended; what it left is read without a lock.
-    const long status = transfer->status;
-    if (transfer->error != 0) {
-        const DWORD code = transfer->error;
-        throw TransferError(errorText(code) + ": " + url,
-                            transfer->secureTimedOut ? Kind::TimedOut : kindOfWinHttpError(code),
+    // The request has ended: what it learnt is read without a lock.
+    const long status = request->status;
+    if (request->error != 0)
+        throw TransferError(errorText(request->error) + ": " + url,
+                            request->secureTimedOut ? Kind::TimedOut
+                                                    : kindOfWinHttpError(request->error),
                             status);
-    }
     if (status < 200 || status > 299) {
         const Kind kind = status == 404 || status == 410      ? Kind::NotFound
                           : status >= 500 && status <= 599 ? Kind::ServerError
                                                            : Kind::OtherStatus;
         throw TransferError("HTTP status " + std::to_string(status) + ": " + url, kind, status);
     }
-    if (transfer->contentLength >= 0 && transfer->received < transfer->contentLength)
-        throw TransferError("The body ended after " + std::to_string(transfer->received) +
-                                " of " + std::to_string(transfer->contentLength) +
+    if (request->contentLength >= 0 && request->received < request->contentLength)
+        throw TransferError("The body ended after " + std::to_string(request->received) +
+                                " of " + std::to_string(request->contentLength) +
                                 " bytes: " + url,
                             Kind::Incomplete, status);
 }

@@ -4,25 +4,19 @@
 #include <wininet.h>
 
 #include <chrono>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/text.h"
 #include "platform/win32/wide.h"
+#include "platform/win32/worker_call.h"
 
 namespace volnor::win32 {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
-// The longest wait between two calls of the pump while a call blocks.
-constexpr milliseconds kPumpInterval{50};
 constexpr DWORD kReadSize = 16 * 1024;
 
 struct HandleClose {
@@ -56,23 +50,20 @@ std::string systemText(DWORD code) {
 // Why the last WinINet call of this thread failed: the server's own reply where it gave one
 // ("530 Anonymous access not allowed."), else the system's text, with the code.
 std::string failureText(DWORD code) {
-    std::string reply;
+    wchar_t buffer[4096] = {};
     DWORD replyCode = 0;
-    DWORD length = 0;
-    InternetGetLastResponseInfoW(&replyCode, nullptr, &length);
-    if (length > 0) {
-        std::wstring buffer(length + 1, L'\0');
-        if (InternetGetLastResponseInfoW(&replyCode, buffer.data(), &length))
-            reply = std::string(trimmed(narrow(std::wstring_view(buffer.data(), length))));
-    }
+    DWORD length = sizeof buffer / sizeof buffer[0];
+    std::string reply;
+    // The length it gives back is not to be trusted under Wine; the text ends with its zero.
+    if (InternetGetLastResponseInfoW(&replyCode, buffer, &length))
+        reply = std::string(trimmed(narrow(buffer)));
     // Only the last line of a reply that spans several.
     if (const auto newline = reply.find_last_of('\n'); newline != std::string::npos)
         reply = std::string(trimmed(std::string_view(reply).substr(newline + 1)));
-    const std::string number = "WinINet error " + std::to_string(code);
-    std::string text = code == ERROR_INTERNET_EXTENDED_ERROR || reply.empty() ? std::string()
+    std::string text = code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty() ? std::string()
                                                                               : systemText(code);
     if (!reply.empty()) text = text.empty() ? reply : text + ": " + reply;
-    if (text.empty()) text = systemText(code);
+    const std::string number = "WinINet error " + std::to_string(code);
     return text.empty() ? number : text + " (" + number + ")";
 }
 
@@ -81,65 +72,6 @@ std::string busyText(const std::string& url) {
 }
 
 std::string urlOf(const std::string& remotePath) { return ftpServerUrl() + remotePath; }
-
-// One blocking piece of work on a thread of its own. The work says which step it is in and for
-// how long that step may block; the calling thread gives up on a step that takes longer.
-class Job {
-public:
-    // Returns an error text, empty on success.
-    using Work = std::function<std::string(Job&)>;
-
-    void step(const char* name, milliseconds limit) {
-        const std::lock_guard lock(mutex_);
-        stepName_ = name;
-        stepLimit_ = limit;
-        stepSince_ = Clock::now();
-    }
-
-    // Runs the work; returns its error text, or the text of the step that overran its limit.
-    // timedOut tells the two apart: after a time-out the work still runs on.
-    static std::string run(Work work, const Pump& pump, bool& timedOut) {
-        auto job = std::make_shared<Job>();
-        job->stepSince_ = Clock::now();
-        std::thread([job, work = std::move(work)] {
-            std::string error;
-            try {
-                error = work(*job);
-            } catch (const std::exception& e) {
-                error = e.what();
-            }
-            const std::lock_guard lock(job->mutex_);
-            job->error_ = std::move(error);
-            job->done_ = true;
-            job->changed_.notify_all();
-        }).detach();
-
-        timedOut = false;
-        for (;;) {
-            {
-                std::unique_lock lock(job->mutex_);
-                if (job->changed_.wait_for(lock, kPumpInterval, [&] { return job->done_; }))
-                    return job->error_;
-                if (Clock::now() - job->stepSince_ > job->stepLimit_) {
-                    timedOut = true;
-                    return "Timeout: nothing from the server within " +
-                           std::to_string(job->stepLimit_.count()) + " ms while " +
-                           job->stepName_;
-                }
-            }
-            if (pump) pump();
-        }
-    }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    const char* stepName_ = "connecting";
-    milliseconds stepLimit_ = FtpClient::kConnectTimeout;
-    Clock::time_point stepSince_;
-    bool done_ = false;
-    std::string error_;
-};
 
 // A control-connection exchange: connecting, greeting and log-in, or one command and its reply.
 constexpr milliseconds kExchangeLimit = FtpClient::kConnectTimeout + 3 * FtpClient::kReplyTimeout;
@@ -160,21 +92,22 @@ struct WinInetFtpClient::Impl {
     std::shared_ptr<Connection> connection;
     bool busy = false;
 
-    // Runs the work with the pump; the client is busy meanwhile. On a time-out the connection is
-    // left to the work's thread: the client no longer counts as connected.
-    std::string run(Job::Work work, const std::string& url) {
+    // Runs the work with the pump, the blocks it hands over to onBlock; the client is busy
+    // meanwhile. After a time-out the connection is left to the work's thread: the client no
+    // longer counts as connected. Returns the error text, empty on success.
+    std::string run(WorkerCall::Work work, const std::string& url,
+                    const WorkerCall::OnBlock& onBlock = {}) {
         busy = true;
         struct Release {
             bool& busy;
             ~Release() { busy = false; }
         } release{busy};
-        bool timedOut = false;
-        std::string error = Job::run(std::move(work), pump, timedOut);
-        if (timedOut) {
+        WorkerCall::Result result = WorkerCall::run(std::move(work), onBlock, pump);
+        if (result.timedOut) {
             connection.reset();
-            error += ": " + url;
+            result.error += ": " + url;
         }
-        return error;
+        return result.error;
     }
 };
 
@@ -193,7 +126,7 @@ void WinInetFtpClient::Disconnect() {
     std::shared_ptr<Connection> connection = std::move(d_->connection);
     if (!connection) return;
     // Whether the server still hears the QUIT changes nothing: the connection is closed anyway.
-    d_->run([connection](Job& job) {
+    d_->run([connection](WorkerCall::Context& job) {
         job.step("saying QUIT", FtpClient::kReplyTimeout);
         FtpCommandW(connection->ftp.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"QUIT", 0, nullptr);
         return std::string();
@@ -207,7 +140,7 @@ void WinInetFtpClient::Connect() {
     auto connection = std::make_shared<Connection>();
     const std::wstring host = wide(d_->server.host);
     const auto port = static_cast<INTERNET_PORT>(d_->server.port);
-    const std::string error = d_->run([connection, host, port, url](Job& job) {
+    const std::string error = d_->run([connection, host, port, url](WorkerCall::Context& job) {
         job.step("connecting and logging in", kExchangeLimit);
         connection->internet.reset(
             InternetOpenW(L"VOLNOR_Eplan_DB", INTERNET_OPEN_TYPE_DIRECT,
@@ -247,8 +180,10 @@ void WinInetFtpClient::Get(const std::string& remotePath, const std::filesystem:
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         if (overwrite) {
             // A folder is no file to replace: DeleteFileW refuses it.
-            if (!DeleteFileW(path.c_str()))
-                throw FtpGetError("Cannot delete " + local + ": " + lastErrorText(GetLastError()));
+            if (!DeleteFileW(path.c_str())) {
+                const DWORD code = GetLastError();
+                throw FtpGetError("Cannot delete " + local + ": " + lastErrorText(code));
+            }
             resume = false;
         } else if (!resume) {
             throw FtpGetError("The file " + local + " exists already");
@@ -257,65 +192,89 @@ void WinInetFtpClient::Get(const std::string& remotePath, const std::filesystem:
     File file(CreateFileW(path.c_str(), resume ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
                           resume ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.get() == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
         file.release();
-        throw FtpGetError("Cannot write " + local + ": " + lastErrorText(GetLastError()));
+        throw FtpGetError("Cannot write " + local + ": " + lastErrorText(code));
     }
     LARGE_INTEGER offset{};
-    if (resume && !GetFileSizeEx(file.get(), &offset))
-        throw FtpGetError("Cannot write " + local + ": " + lastErrorText(GetLastError()));
+    if (resume && !GetFileSizeEx(file.get(), &offset)) {
+        const DWORD code = GetLastError();
+        throw FtpGetError("Cannot write " + local + ": " + lastErrorText(code));
+    }
 
     std::shared_ptr<Connection> connection = d_->connection;
-    auto shared = std::make_shared<File>(std::move(file));
     const std::wstring remote = wide(remotePath);
     const long long start = offset.QuadPart;
-    const std::string error = d_->run([=](Job& job) -> std::string {
-        HINTERNET ftp = connection->ftp.get();
-        // The size from the listing: WinINet's FtpGetFileSize is not to be relied on (Wine's
-        // answers 0), and a data connection that ends early must not pass for the whole file.
-        job.step("listing the file", kDataConnectionLimit);
-        WIN32_FIND_DATAW found{};
-        const Handle find(FtpFindFirstFileW(ftp, remote.c_str(), &found, INTERNET_FLAG_RELOAD, 0));
-        if (!find) {
+    long long total = start;
+    // The worker reads, this thread writes: a worker left behind after a time-out holds no file.
+    const auto write = [&](std::string& block) {
+        DWORD written = 0;
+        if (!WriteFile(file.get(), block.data(), static_cast<DWORD>(block.size()), &written,
+                       nullptr) ||
+            written != block.size()) {
             const DWORD code = GetLastError();
-            return (code == ERROR_NO_MORE_FILES ? "Remote file not found" : failureText(code)) +
-                   ": " + url;
+            throw FtpGetError("Cannot write " + local + ": " + lastErrorText(code));
         }
-        const long long size =
-            static_cast<long long>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
-        if (start > size) return "The local file " + local + " is longer than the remote one: " + url;
-        if (start == size) return std::string();
-        if (start > 0) {
-            // The listing switched to ASCII, in which a server refuses to resume.
-            job.step("resuming", kExchangeLimit);
-            const std::wstring rest = L"REST " + std::to_wstring(start);
-            for (const wchar_t* command : {L"TYPE I", rest.c_str()})
-                if (!FtpCommandW(ftp, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
+        total += written;
+    };
+    // Written by the worker, which may outlive this call.
+    const auto size = std::make_shared<long long>(-1);
+    const std::string error = d_->run(
+        [connection, remote, start, url, size](WorkerCall::Context& job) -> std::string {
+            HINTERNET ftp = connection->ftp.get();
+            // The size from the listing: WinINet's FtpGetFileSize is not to be relied on (Wine's
+            // answers 0), and a data connection that ends early must not pass for the whole file.
+            job.step("listing the file", kDataConnectionLimit);
+            WIN32_FIND_DATAW found{};
+            const Handle find(
+                FtpFindFirstFileW(ftp, remote.c_str(), &found, INTERNET_FLAG_RELOAD, 0));
+            if (!find) {
+                // A listing without the file: Windows says so, Wine sets no error at all.
+                const DWORD code = GetLastError();
+                return (code == ERROR_NO_MORE_FILES || code == ERROR_SUCCESS
+                            ? std::string("Remote file not found")
+                            : failureText(code)) +
+                       ": " + url;
+            }
+            const long long remoteSize =
+                static_cast<long long>(found.nFileSizeHigh) << 32 | found.nFileSizeLow;
+            if (start > remoteSize) return "The local file is longer than the remote one: " + url;
+            if (start == remoteSize) {
+                *size = remoteSize;
+                return std::string();
+            }
+            if (start > 0) {
+                // The listing switched to ASCII, in which a server refuses to resume.
+                job.step("resuming", kExchangeLimit);
+                const std::wstring rest = L"REST " + std::to_wstring(start);
+                for (const wchar_t* command : {L"TYPE I", rest.c_str()})
+                    if (!FtpCommandW(ftp, FALSE, FTP_TRANSFER_TYPE_BINARY, command, 0, nullptr))
+                        return failureText(GetLastError()) + ": " + url;
+            }
+            job.step("waiting for the data connection", kDataConnectionLimit);
+            const Handle data(FtpOpenFileW(ftp, remote.c_str(), GENERIC_READ,
+                                           FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
+            if (!data) return failureText(GetLastError()) + ": " + url;
+            std::string block;
+            for (;;) {
+                job.step("waiting for data", kTransferTimeout);
+                block.resize(kReadSize);
+                DWORD read = 0;
+                if (!InternetReadFile(data.get(), block.data(), kReadSize, &read))
                     return failureText(GetLastError()) + ": " + url;
-        }
-        job.step("waiting for the data connection", kDataConnectionLimit);
-        const Handle data(FtpOpenFileW(ftp, remote.c_str(), GENERIC_READ,
-                                       FTP_TRANSFER_TYPE_BINARY | INTERNET_FLAG_RELOAD, 0));
-        if (!data) return failureText(GetLastError()) + ": " + url;
-        std::vector<char> buffer(kReadSize);
-        long long total = start;
-        for (;;) {
-            job.step("waiting for data", kTransferTimeout);
-            DWORD read = 0;
-            if (!InternetReadFile(data.get(), buffer.data(), kReadSize, &read))
-                return failureText(GetLastError()) + ": " + url;
-            if (read == 0) break;
-            DWORD written = 0;
-            if (!WriteFile(shared->get(), buffer.data(), read, &written, nullptr) ||
-                written != read)
-                return "Cannot write " + local + ": " + lastErrorText(GetLastError());
-            total += read;
-        }
-        if (total != size)
-            return "The transfer ended after " + std::to_string(total) + " of " +
-                   std::to_string(size) + " bytes: " + url;
-        return std::string();
-    }, url);
+                if (read == 0) break;
+                block.resize(read);
+                if (!job.handOver(block)) return std::string();
+            }
+            // The reply after the data (226) is read when the handle closes.
+            *size = remoteSize;
+            return std::string();
+        },
+        url, write);
     if (!error.empty()) throw FtpGetError(error);
+    if (total != *size)
+        throw FtpGetError("The transfer ended after " + std::to_string(total) + " of " +
+                          std::to_string(*size) + " bytes: " + url);
 }
 
 }  // namespace volnor::win32
