@@ -34,16 +34,7 @@ DWORD ms(std::chrono::milliseconds value) { return static_cast<DWORD>(value.coun
 
 // WinHTTP's own text for its codes, the system's for the others (Winsock's among them).
 std::string errorText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
-        GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::string text = length ? narrow(std::wstring_view(buffer, length)) : std::string();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ' ||
-                             text.back() == '.'))
-        text.pop_back();
+    const std::string text = networkErrorText(L"winhttp.dll", code);
     const std::string number = "WinHTTP error " + std::to_string(code);
     return text.empty() ? number : text + " (" + number + ")";
 }

@@ -36,17 +36,6 @@ struct Connection {
     Handle ftp;
 };
 
-std::string systemText(DWORD code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
-        GetModuleHandleW(L"wininet.dll"), code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::string text = length ? narrow(std::wstring_view(buffer, length)) : std::string();
-    if (buffer) LocalFree(buffer);
-    return std::string(trimmed(text));
-}
-
 // Why the last WinINet call of this thread failed: the server's own reply where it gave one
 // ("530 Anonymous access not allowed."), else the system's text, with the code.
 std::string failureText(DWORD code) {
@@ -61,7 +50,7 @@ std::string failureText(DWORD code) {
     if (const auto newline = reply.find_last_of('\n'); newline != std::string::npos)
         reply = std::string(trimmed(std::string_view(reply).substr(newline + 1)));
     std::string text = code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty() ? std::string()
-                                                                              : systemText(code);
+                                                                              : networkErrorText(L"wininet.dll", code);
     if (!reply.empty()) text = text.empty() ? reply : text + ": " + reply;
     const std::string number = "WinINet error " + std::to_string(code);
     return text.empty() ? number : text + " (" + number + ")";
