@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 #include <limits>
+#include <map>
 #include <string_view>
 #include <system_error>
 
@@ -26,6 +27,9 @@ constexpr std::size_t kZip64EndSize = 56;
 constexpr std::size_t kEntrySize = 46;
 constexpr std::size_t kLongestComment = 0xFFFF;
 constexpr std::uint16_t kUnicodePathField = 0x7075;
+constexpr std::uint16_t kZip64Field = 0x0001;
+constexpr std::uint16_t kUtf8Flag = 0x0800;
+constexpr std::uint64_t kInZip64Field = 0xFFFFFFFF;
 constexpr std::uint32_t kDosFolder = 0x10;
 constexpr std::uint32_t kDosReparsePoint = 0x400;
 constexpr std::uint32_t kUnixTypeMask = 0170000;
@@ -119,6 +123,26 @@ std::optional<std::string> unicodePath(std::string_view extra) {
     return std::nullopt;
 }
 
+// The size once unpacked from a ZIP64 field, which holds it first when the record's own field
+// says so; nothing when the extra data holds none.
+std::optional<std::uint64_t> zip64Size(std::string_view extra) {
+    for (std::size_t at = 0; at + 4 <= extra.size();) {
+        const auto id = static_cast<std::uint16_t>(field(extra, at, 2));
+        const std::size_t length = static_cast<std::size_t>(field(extra, at + 2, 2));
+        if (length > extra.size() - at - 4) break;
+        if (id == kZip64Field && length >= 8) return field(extra, at + 4, 8);
+        at += 4 + length;
+    }
+    return std::nullopt;
+}
+
+bool isUtf8(std::string_view name) { return fromUtf16(toUtf16(name)) == name; }
+
+bool isAscii(std::string_view name) {
+    return std::all_of(name.begin(), name.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
 }  // namespace
 
 ZipDirectory readZipDirectory(std::uint64_t size, const ReadAt& readAt) {
@@ -146,6 +170,8 @@ ZipDirectory readZipDirectory(std::uint64_t size, const ReadAt& readAt) {
         const auto extraSize = static_cast<std::size_t>(field(all, at + 30, 2));
         const auto commentSize = static_cast<std::size_t>(field(all, at + 32, 2));
         const auto attributes = static_cast<std::uint32_t>(field(all, at + 38, 4));
+        const auto flags = static_cast<std::uint16_t>(field(all, at + 8, 2));
+        const std::uint64_t unpackedSize = field(all, at + 24, 4);
         if (all.size() - at - kEntrySize < nameSize + extraSize + commentSize)
             return damaged("оглавление zip повреждено");
         const std::string_view name = all.substr(at + kEntrySize, nameSize);
@@ -158,6 +184,9 @@ ZipDirectory readZipDirectory(std::uint64_t size, const ReadAt& readAt) {
         entry.folder = name.ends_with('/') || name.ends_with('\\') ||
                        (attributes & kDosFolder) != 0 || unixType == kUnixFolder;
         entry.link = unixType == kUnixLink || (attributes & kDosReparsePoint) != 0;
+        entry.size = unpackedSize == kInZip64Field ? zip64Size(extra)
+                                                   : std::optional<std::uint64_t>(unpackedSize);
+        entry.knownName = (flags & kUtf8Flag) != 0 ? isUtf8(name) : isAscii(name);
         std::optional<std::string> unicode = unicodePath(extra);
         // A name cut short at a NUL would be another name to some readers.
         if (name.find('\0') != std::string_view::npos ||
@@ -166,6 +195,9 @@ ZipDirectory readZipDirectory(std::uint64_t size, const ReadAt& readAt) {
         if (unicode && *unicode != entry.path) {
             ArchiveEntry other = entry;
             other.path = std::move(*unicode);
+            other.knownName = isUtf8(other.path);
+            if (other.knownName) entry.otherName = other.path;
+            if (entry.knownName) other.otherName = entry.path;
             out.entries.push_back(std::move(other));
         }
         out.entries.push_back(std::move(entry));
@@ -294,8 +326,7 @@ std::optional<std::string> entriesProblem(ArchiveKind kind, const fs::path& prog
 }
 
 std::optional<std::string> catalogueArchiveProblem(const fs::path& programDir,
-                                                   const fs::path& archive) {
-    const ZipDirectory zip = readZipDirectory(archive);
+                                                   const ZipDirectory& zip) {
     // Worded as an unpack that failed on a damaged archive: the user learns the same either way.
     if (!zip.error.empty()) {
         std::string text = "архив повреждён или не распаковался (";
@@ -304,6 +335,66 @@ std::optional<std::string> catalogueArchiveProblem(const fs::path& programDir,
         return text;
     }
     return entriesProblem(ArchiveKind::Catalogue, programDir, zip.entries);
+}
+
+// ---- What an unpack left ---------------------------------------------------------------------
+
+namespace {
+
+// The files an entry's name may have become: 7-Zip for Windows takes "\" between folders,
+// 7-Zip for Linux keeps it in the name.
+std::vector<fs::path> placesOf(const fs::path& programDir, std::string_view name) {
+    std::vector<fs::path> out{programDir / pathOf(replaceAll(name, "\\", "/"))};
+    if (name.find('\\') != std::string_view::npos) out.push_back(programDir / pathOf(name));
+    return out;
+}
+
+bool isLookedFor(const ArchiveEntry& entry) {
+    return !entry.folder && !entry.link && entry.knownName;
+}
+
+// The entry's names, each as the folders of Windows compare it: one file on Windows.
+std::string comparedName(std::string_view name) { return toLower(replaceAll(name, "\\", "/")); }
+
+}  // namespace
+
+std::optional<std::string> missingEntry(const fs::path& programDir,
+                                        const std::vector<ArchiveEntry>& entries) {
+    // A name that two entries share holds the last one's file: its size is not compared.
+    std::map<std::string, int> uses;
+    for (const ArchiveEntry& entry : entries)
+        if (isLookedFor(entry)) ++uses[comparedName(entry.path)];
+    for (const ArchiveEntry& entry : entries) {
+        if (!isLookedFor(entry)) continue;
+        std::vector<fs::path> places = placesOf(programDir, entry.path);
+        if (!entry.otherName.empty()) {
+            const std::vector<fs::path> other = placesOf(programDir, entry.otherName);
+            places.insert(places.end(), other.begin(), other.end());
+        }
+        bool there = false;
+        bool whole = false;
+        for (const fs::path& place : places) {
+            std::error_code ec;
+            if (!fs::is_regular_file(fs::symlink_status(place, ec))) continue;
+            there = true;
+            const std::uintmax_t size = fs::file_size(place, ec);
+            whole = whole || !entry.size || uses[comparedName(entry.path)] > 1 ||
+                    (!ec && size == *entry.size);
+        }
+        if (!there) return "нет файла " + shownName(entry.path);
+        if (!whole) return "файл " + shownName(entry.path) + " распакован не полностью";
+    }
+    return std::nullopt;
+}
+
+void removeUnpacked(const fs::path& programDir, const std::vector<ArchiveEntry>& entries) {
+    for (const ArchiveEntry& entry : entries) {
+        if (!isLookedFor(entry)) continue;
+        for (const fs::path& place : placesOf(programDir, entry.path)) {
+            std::error_code ec;
+            if (fs::is_regular_file(fs::symlink_status(place, ec))) fs::remove(place, ec);
+        }
+    }
 }
 
 }  // namespace volnor

@@ -15,6 +15,13 @@ struct ArchiveEntry {
     std::string path;
     bool folder = false;
     bool link = false;  // a symbolic link (or a Windows reparse point)
+    // Of a zip's entry: its size once unpacked, where the directory gives it; whether `path` is
+    // the name 7-Zip gives the file (UTF-8 by the entry's flag or its Unicode path field, or
+    // plain ASCII; any other name 7-Zip reads in the system's OEM code page); and the record's
+    // other such name when it has two, either of which 7-Zip may take.
+    std::optional<std::uint64_t> size = std::nullopt;
+    bool knownName = false;
+    std::string otherName = {};
 };
 
 // The entries of a zip archive as its central directory lists them, or why it cannot be read.
@@ -49,9 +56,21 @@ enum class ArchiveKind {
 std::optional<std::string> entriesProblem(ArchiveKind kind, const std::filesystem::path& programDir,
                                           const std::vector<ArchiveEntry>& entries);
 
-// The check of a product-data archive lying in the program directory: its zip directory read,
-// then its entries checked as a catalogue archive's.
+// The check of a product-data archive lying in the program directory, by its zip directory as
+// readZipDirectory read it: one that could not be read, or entries that a catalogue archive
+// must not have.
 std::optional<std::string> catalogueArchiveProblem(const std::filesystem::path& programDir,
-                                                   const std::filesystem::path& archive);
+                                                   const ZipDirectory& zip);
+
+// After the unpack of a zip into programDir, which the platform's command interpreter may not
+// report as failed: the first file entry that is not there, or not of its size, as a Russian
+// reason; nothing when all are. Entries without a known name are not looked for.
+std::optional<std::string> missingEntry(const std::filesystem::path& programDir,
+                                        const std::vector<ArchiveEntry>& entries);
+
+// Removes the files that the entries' unpack left in programDir, so that a failed unpack leaves
+// no part of its files to be taken for the whole.
+void removeUnpacked(const std::filesystem::path& programDir,
+                    const std::vector<ArchiveEntry>& entries);
 
 }  // namespace volnor

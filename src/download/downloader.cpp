@@ -72,9 +72,20 @@ Downloader::~Downloader() {
 
 void Downloader::finishScripts() {
     if (!running_) return;
-    outcomes_[runningIndex_].unpack = running_->wait(pump_);
+    ScriptResult result = running_->wait(pump_);
     running_.reset();
     removeScript(runningScriptPath_);
+    // The command interpreter of Windows reports no failure of 7-Zip: the files tell.
+    const fs::path dir = inProgramDir({});
+    if (result.ok) {
+        if (auto missing = missingEntry(dir, runningEntries_)) {
+            result.ok = false;
+            result.errors = std::move(*missing);
+        }
+    }
+    if (!result.ok) removeUnpacked(dir, runningEntries_);
+    runningEntries_.clear();
+    outcomes_[runningIndex_].unpack = std::move(result);
 }
 
 void Downloader::getfile(std::string_view webpro, std::string_view nodeText) {
@@ -111,13 +122,16 @@ void Downloader::fetch(std::string_view webpro, std::string_view nodeText, Folde
         if (!stream.commit()) outcome.transferError = notSaved(shortweb, stream.errorText());
     }
     // The file checked is the one the script would unpack, under its final name.
+    std::vector<ArchiveEntry> entries;
     if (outcome.transferError.empty()) {
-        if (auto problem = catalogueArchiveProblem(inProgramDir({}), inProgramDir(shortweb))) {
+        ZipDirectory zip = readZipDirectory(inProgramDir(shortweb));
+        if (auto problem = catalogueArchiveProblem(inProgramDir({}), zip)) {
             outcome.refused = std::move(*problem);
             fs::remove(inProgramDir(shortweb), ec);
             outcomes_.push_back(outcome);
             return;
         }
+        entries = std::move(zip.entries);
     }
     outcomes_.push_back(outcome);
 
@@ -125,6 +139,7 @@ void Downloader::fetch(std::string_view webpro, std::string_view nodeText, Folde
     writeScript(script, unpackScript(shortweb));
     running_ = runner_.start(script);
     runningScriptPath_ = script;
+    runningEntries_ = std::move(entries);
     runningIndex_ = outcomes_.size() - 1;
 }
 

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "download/archive_entries.h"
 #include "platform/progress.h"
 #include "platform/script_runner.h"
 
@@ -54,7 +55,9 @@ public:
     // folder, reports and opens the folder. Does nothing without a current node.
     void download(const std::optional<std::string>& currentNode);
 
-    // Waits for the running unpack script, if any, records its result and removes its file.
+    // Waits for the running unpack script, if any, records its result and removes its file. An
+    // unpack that left a file of its archive missing or short failed; the files of a failed
+    // unpack are removed.
     void finishScripts();
 
     // The archives since the start of the last download command (or of this object).
@@ -78,6 +81,7 @@ private:
     std::vector<ArchiveOutcome> outcomes_;
     std::unique_ptr<RunningScript> running_;
     std::filesystem::path runningScriptPath_;
+    std::vector<ArchiveEntry> runningEntries_;  // what the running script's archive holds
     std::size_t runningIndex_ = 0;
 };
 

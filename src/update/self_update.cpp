@@ -115,7 +115,8 @@ fs::path inCurrentDir(const char* name) { return currentDir() / name; }
 }  // namespace
 
 Settings Settings::of(const System& system) {
-    return {system.shortDateFormat(), [&system] { return system.today(); }, system.processId()};
+    return {system.shortDateFormat(), [&system] { return system.today(); }, system.processId(),
+            system.executablePath()};
 }
 
 std::string configUrl() { return "https://" + std::string(buildconfig::kWebHost) + kConfigPath; }
@@ -162,6 +163,16 @@ Configuration::Dates Configuration::dates() const {
 }
 
 void removeRestartScript(const fs::path& exeDir) { deleteFile(exeDir / kRestartScript); }
+
+fs::path setAsideName(const fs::path& program) {
+    fs::path name = program;
+    name += ".old";
+    return name;
+}
+
+void removeSetAside(const fs::path& program) {
+    if (!program.empty()) deleteFile(setAsideName(program));
+}
 
 std::vector<std::string> restartScript() {
     return {
@@ -280,15 +291,32 @@ SelfUpdate::Outcome SelfUpdate::run(Configuration& config,
         throw;
     }
 
-    // 8. The interpreter runs the script's first line only once this process has ended.
-    if (runner_.startDetached(script, settings_.programPid)) return {true, {}};
+    // 8. Windows deletes no running program's file but renames one: set aside, the program's
+    // name is free for 7-Zip whether or not this process has ended, and the script's
+    // "del VOLNOR_Eplan_DB.exe" finds nothing to delete. Where the interpreter can wait for this
+    // process, it runs the script's first line only once the process has ended.
+    const fs::path& program = settings_.program;
+    const fs::path aside = setAsideName(program);
+    std::string text;
+    std::error_code error;
+    if (!program.empty()) fs::rename(program, aside, error);
+    if (error) {
+        text = concat("Не удалось переименовать файл программы «", utf8Of(program), "» в «",
+                      utf8Of(aside), "» (", error.message(), "): обновление не выполнено");
+    } else if (runner_.startDetached(script, settings_.programPid)) {
+        return {true, {}};
+    } else {
+        text = concat("Не удалось запустить сценарий обновления «", utf8Of(script),
+                      "»: обновление не выполнено");
+        if (!program.empty()) fs::rename(aside, program, error);
+        if (error)
+            text += concat(". Файл программы остался под именем «", utf8Of(aside), "» (",
+                           error.message(), ")");
+    }
     // Nothing will apply the update: the program goes on as it was, and the next start tries
     // again.
     deleteFile(script);
     deleteFile(archive);
-    std::string text = "Не удалось запустить сценарий обновления «";
-    text += utf8Of(script);
-    text += "»: обновление не выполнено";
     try {
         config.finifile2.WriteString(kWriteSection, kLocalKey, previous);
     } catch (const Error& e) {

@@ -38,12 +38,16 @@ inline const std::string kDatePrefix = "Дата последнего обнов
 inline const std::string kConnectPrefix = "Ошибка подключения: ";
 inline const std::string kDownloadPrefix = " Ошибка скачивания файла: ";
 
-// What start-up takes from the platform: the short date format, today, and the process the
-// update script waits for. Tests set them; the program takes them from its System.
+// What start-up takes from the platform: the short date format, today, the process the update
+// script waits for and the running program's file. Tests set them; the program takes them from
+// its System.
 struct Settings {
     ShortDateFormat dateFormat;
     std::function<std::chrono::year_month_day()> today;
     std::int64_t programPid = -1;
+    // Set aside before the update script starts, its leftover removed at every start; empty
+    // where no program of the update's runs (tests of start-up alone).
+    std::filesystem::path program;
     // The maker's public key that the update archive's signature must match (base64 of the
     // uncompressed P-256 point); empty: the archive is taken without a signature.
     std::string updateKey = buildconfig::kUpdateKey;
@@ -96,6 +100,14 @@ private:
 // is deleted. A folder of that name stays; a failure passes silently.
 void removeRestartScript(const std::filesystem::path& exeDir);
 
+// Where the running program's file is set aside before the update script starts: beside it,
+// ".old" appended ("VOLNOR_Eplan_DB.exe.old").
+std::filesystem::path setAsideName(const std::filesystem::path& program);
+
+// At every start: the program's file that an earlier update set aside is deleted. While the old
+// process still runs, Windows keeps its file: a failure passes silently, a later start removes it.
+void removeSetAside(const std::filesystem::path& program);
+
 // The restart script's 3 lines and the update script's 7.
 std::vector<std::string> restartScript();
 std::vector<std::string> updateScript();
@@ -128,12 +140,13 @@ public:
     };
     // Writes ".\cmdrun.cmd", downloads "/eplan/update.7z" into the executable's directory,
     // checks its signature (with a key) and its content, writes ".\cmdupdate.cmd" and
-    // DATEUPDATE (the later of today and mydate) and starts the update script, which waits for
-    // this process to end. A failed connection, download or check is an outcome; a script or
-    // DATEUPDATE that cannot be written, or an update script that cannot be started, throws
-    // volnor::Error, and then DATEUPDATE keeps its value and no update script is left (nor the
-    // archive, when the script did not start). The lists hold the scripts' lines as far as they
-    // were filled.
+    // DATEUPDATE (the later of today and mydate), sets the running program's file aside and
+    // starts the update script, which waits for this process to end where the interpreter can.
+    // A failed connection, download or check is an outcome; a script or DATEUPDATE that cannot
+    // be written, a program file that cannot be set aside, or an update script that cannot be
+    // started, throws volnor::Error, and then DATEUPDATE keeps its value, the program's file its
+    // name, and no update script is left (nor the archive, when the script did not start). The
+    // lists hold the scripts' lines as far as they were filled.
     Outcome run(Configuration& config, const std::chrono::year_month_day& mydate,
                 std::vector<std::string>& cmdrun, std::vector<std::string>& cmdupdate);
 

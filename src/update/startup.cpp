@@ -14,6 +14,7 @@ StartupResult runStartup(const StartupServices& services, const WinPaths& paths,
         services.http.setHandleRedirects(true);
         services.http.setUserAgent(HttpClient::kUserAgent);
         removeRestartScript(exeDir);
+        removeSetAside(settings.program);
         // Its result is not looked at: a folder that cannot be made stops nothing.
         std::error_code ignored;
         std::filesystem::create_directories(paths.native(kPartsDataFolder), ignored);

@@ -53,7 +53,8 @@ struct StartupServices {
 };
 
 // In this order: the HTTP client follows redirects and sends the program's User-Agent; a
-// restart script left in the executable's directory by an earlier update goes; the parts data
+// restart script left in the executable's directory by an earlier update goes, and so does the
+// program's file that the update set aside; the parts data
 // folder is made; the configuration is fetched into the current directory; panel 1's text and
 // the news are read from the executable's directory; the dates are compared and a due update
 // is run; the progress bar goes back to 0.

@@ -141,13 +141,83 @@ TEST_F(ArchiveEntries, EachPolicyRefusesWhatWouldWriteOutsideThroughALinkOrOverT
         const std::string what = c.entries.front().name;
         write("case.zip", zip(zipped));
 
-        const auto catalogue = catalogueArchiveProblem(dir(), path("case.zip"));
+        const ZipDirectory read = readZipDirectory(path("case.zip"));
+        const auto catalogue = catalogueArchiveProblem(dir(), read);
         EXPECT_EQ(catalogue.value_or(""), c.catalogue) << what;
 
-        std::vector<ArchiveEntry> entries = readZipDirectory(path("case.zip")).entries;
+        std::vector<ArchiveEntry> entries = read.entries;
         entries.push_back({"VOLNOR_Eplan_DB"});
         const auto update = entriesProblem(ArchiveKind::Update, dir(), entries);
         EXPECT_EQ(update.value_or(""), c.update) << what;
+    }
+}
+
+// The zip with the UTF-8 flag of every record cleared: its names are then read in the OEM code
+// page, as archivers of Windows write them.
+std::string withoutUtf8Flag(std::string zip) {
+    for (const auto& [signature, flags] :
+         {std::pair{std::string("PK\1\2", 4), 8}, std::pair{std::string("PK\3\4", 4), 6}})
+        for (std::size_t at = zip.find(signature); at != std::string::npos;
+             at = zip.find(signature, at + 1))
+            zip[at + flags + 1] = static_cast<char>(zip[at + flags + 1] & ~0x08);
+    return zip;
+}
+
+// After 7-Zip has unpacked a zip, every file entry is looked for, whole; the first one missing or
+// short is named. The files of the unpack can be taken away again, and nothing else.
+TEST_F(ArchiveEntries, AfterTheUnpackEveryFileEntryIsLookedForWhole) {
+    struct Case {
+        const char* what;
+        const std::string& zip;
+        std::vector<std::string> changed;  // taken away after the unpack, or cut short: "~name"
+        std::string missing;               // the reason, empty when all are there
+        bool unpacked = true;
+    };
+    const std::string plain = zip({{"a.edz", "aaaa"}, {"Щиты ЩРН/б.edz", "bbbb"}, {"data/", ""}});
+    const std::string twoNames = zip({{"plain.edz", "p", false, "юникод.edz"}});
+    const std::string twice = zip({{"twice.edz", "1"}, {"twice.edz", "longer"}});
+    const std::string backslash = zip({{"d\\b.edz", "x"}});
+    // 7-Zip reads such a name in the system's OEM code page: no telling what it becomes.
+    const std::string oem = withoutUtf8Flag(zip({{"щрн.edz", "x"}}));
+    const Case cases[] = {
+        {"all there", plain, {}, ""},
+        {"one missing in a folder", plain, {"Щиты ЩРН/б.edz"}, "нет файла «Щиты ЩРН/б.edz»"},
+        {"one short", plain, {"~a.edz"}, "файл «a.edz» распакован не полностью"},
+        {"a folder entry is not looked for", plain, {"data"}, ""},
+        {"under either name of a record", twoNames, {}, ""},
+        {"under neither name", twoNames, {"plain.edz", "юникод.edz"}, "нет файла «юникод.edz»"},
+        {"a name two entries share", twice, {}, ""},
+        {"a \\ in a name", backslash, {}, ""},
+        {"a \\ in a missing name", backslash, {"d\\b.edz", "d/b.edz"}, "нет файла «d\\b.edz»"},
+        {"a name of no known encoding", oem, {}, "", false},
+    };
+    for (const Case& c : cases) {
+        const fs::path folder = path("unpack");
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        write("case.zip", c.zip);
+        if (c.unpacked) {
+            const std::string command = "/usr/bin/7zz x -y '-o" + utf8Of(folder) + "' '" +
+                                        utf8Of(path("case.zip")) + "' >/dev/null";
+            ASSERT_EQ(std::system(command.c_str()), 0) << c.what;
+        }
+        for (const std::string& name : c.changed) {
+            if (name.starts_with('~'))
+                fs::resize_file(folder / pathOf(name.substr(1)), 1);
+            else
+                fs::remove_all(folder / pathOf(name));
+        }
+        writeFile(folder / "keep.txt", "not of the archive");
+
+        const ZipDirectory dir = readZipDirectory(path("case.zip"));
+        ASSERT_EQ(dir.error, "") << c.what;
+        EXPECT_EQ(missingEntry(folder, dir.entries).value_or(""), c.missing) << c.what;
+
+        removeUnpacked(folder, dir.entries);
+        std::vector<std::string> files;
+        for (const auto& entry : fs::recursive_directory_iterator(folder))
+            if (entry.is_regular_file()) files.push_back(utf8Of(entry.path().filename()));
+        EXPECT_EQ(files, std::vector<std::string>{"keep.txt"}) << c.what;
     }
 }
 
@@ -201,8 +271,7 @@ TEST_F(ArchiveEntries, AZip64DirectoryIsReadAsTheEndRecordSays) {
     EXPECT_EQ(dir.error, "");
     ASSERT_EQ(dir.entries.size(), 2u);
     EXPECT_EQ(dir.entries[1].path, "../up.edz");
-    EXPECT_EQ(catalogueArchiveProblem(this->dir(), path("z64.zip")),
-              outsideText(kArchive, "../up.edz"));
+    EXPECT_EQ(catalogueArchiveProblem(this->dir(), dir), outsideText(kArchive, "../up.edz"));
 }
 
 TEST_F(ArchiveEntries, ADirectoryThatDoesNotAddUpIsADamagedArchive) {
@@ -244,7 +313,7 @@ TEST_F(ArchiveEntries, ADirectoryThatDoesNotAddUpIsADamagedArchive) {
         const ZipDirectory dir = readZipDirectory(path("bad.zip"));
         EXPECT_EQ(dir.error, c.error) << c.what;
         EXPECT_TRUE(dir.entries.empty()) << c.what;
-        EXPECT_EQ(catalogueArchiveProblem(this->dir(), path("bad.zip")).value_or(""),
+        EXPECT_EQ(catalogueArchiveProblem(this->dir(), dir).value_or(""),
                   "архив повреждён или не распаковался (" + std::string(c.error) + ")")
             << c.what;
     }

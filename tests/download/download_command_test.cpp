@@ -245,6 +245,58 @@ TEST_F(DownloadCommand, AFailedArchiveGivesAWarningNamingIt) {
     }
 }
 
+// The command interpreter of Windows reports no failure of 7-Zip: an unpack that ended without
+// every file of its archive in place failed, whatever the interpreter said. A 7-Zip that reports
+// nothing stands in for it here; what a cut-short unpack left is taken away, so that the node
+// folder holds no part of the archive's files.
+TEST_F(DownloadCommand, AnUnpackThatLeftAFileOutIsAFailedUnpack) {
+    const std::string leaf = seriesLeaf();
+    ASSERT_FALSE(leaf.empty());
+    const std::string url = entryOf(leaf)->webpro;
+    const std::string archive = catalogue::shortweb(url);
+    serve(url, edzArchive({"first.edz", "second.edz"}, std::string(3000, 'x')));
+    struct Case {
+        const char* what;
+        std::string after;   // what the stand-in does after unpacking, in its folder "7z"
+        std::string reason;  // empty: the unpack went well
+    };
+    const Case cases[] = {
+        {"every file unpacked", "", ""},
+        {"cut short after the first file", "rm -f ../second.edz ../readme.txt",
+         "нет файла «second.edz»"},
+        {"a file left short", "truncate -s 100 ../second.edz",
+         "файл «second.edz» распакован не полностью"},
+        {"nothing unpacked", "rm -f ../first.edz ../second.edz ../readme.txt",
+         "нет файла «first.edz»"},
+    };
+    for (const Case& c : cases) {
+        dialogs_.shown.clear();
+        fs::remove_all(path(leaf));
+        for (const char* name : {"first.edz", "second.edz", "readme.txt"}) fs::remove(path(name));
+        fs::remove(path("7z/7z.exe"));
+        write("7z/7z.exe",
+              "#!/bin/sh\n/usr/bin/7zz \"$@\" >/dev/null || exit 2\n" + c.after + "\nexit 0\n");
+        fs::permissions(path("7z/7z.exe"), fs::perms::owner_all);
+        downloader_->download(leaf);
+
+        const bool ok = c.reason.empty();
+        ASSERT_EQ(downloader_->outcomes().size(), 1u) << c.what;
+        EXPECT_EQ(downloader_->outcomes()[0].ok(), ok) << c.what;
+        EXPECT_EQ(dialogs_.texts(),
+                  Names{ok ? kDone
+                           : "Загрузка завершена с ошибками.\n\nНе удалось распаковать:\n  " +
+                                 archive + ": архив повреждён или не распаковался (" + c.reason +
+                                 ")\n\nПовторите загрузку позже."})
+            << c.what;
+        for (const char* edz : {"first.edz", "second.edz"}) {
+            EXPECT_EQ(exists(leaf + "/" + edz), ok) << c.what << " " << edz;
+            EXPECT_FALSE(exists(edz)) << c.what << " " << edz;
+        }
+        EXPECT_EQ(exists("readme.txt"), ok) << c.what;
+        expectNoArchivesNorScripts();
+    }
+}
+
 // An archive that would write over the program is named in the warning and unpacked not at
 // all; the group's other archives are.
 TEST_F(DownloadCommand, AnArchiveOverTheProgramIsReportedAndNotUnpacked) {

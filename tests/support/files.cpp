@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <system_error>
 
@@ -12,9 +13,20 @@
 namespace volnor::test {
 
 TempDir::TempDir() {
-    std::string pattern = utf8Of(fs::temp_directory_path() / "volnor-test-XXXXXX");
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("no temporary folder for a test");
-    path_ = fs::path(pattern);
+    // Made the portable way, so the Windows build's tests share it: a random name, taken only
+    // when create_directory made it.
+    std::random_device random;
+    std::mt19937 generator(random());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const fs::path candidate = fs::temp_directory_path() /
+                                   ("volnor-test-" + std::to_string(generator() % 1000000000u));
+        std::error_code ec;
+        if (fs::create_directory(candidate, ec)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder for a test");
 }
 
 TempDir::~TempDir() {

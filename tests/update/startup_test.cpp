@@ -105,6 +105,7 @@ protected:
                                   std::chrono::day(10)};
         };
         settings.programPid = kPid;
+        settings.program = program_;
         settings.updateKey = key_;
         progress_.setPosition(100);
         update::StartupResult result =
@@ -130,6 +131,8 @@ protected:
     // The build's key: none, as in a build without VOLNOR_UPDATE_KEY, unless a test sets one.
     std::string key_;
     bool failStart_ = false;
+    // The running program's file: none unless a test sets one.
+    fs::path program_;
 };
 
 TEST_F(Startup, SetsUpTheClientBeforeTheFetchAndRemovesTheRestartScriptOfTheExecutablesFolder) {
@@ -305,25 +308,76 @@ TEST_F(Startup, ABuildWithAKeyTakesOnlyTheArchiveItsMakerSigned) {
     }
 }
 
-TEST_F(Startup, AnUpdateScriptThatCannotBeStartedUndoesTheUpdateAndStopsStartUp) {
+TEST_F(Startup, TheProgramsFileIsSetAsideBeforeTheUpdateScriptStartsAndGoesAtTheNextStart) {
+    // The stand-in interpreter notes whether the program's name was free when it started.
+    write("cmd",
+          "#!/bin/sh\n[ -e VOLNOR_Eplan_DB ] || touch name-free-at-start\n"
+          "echo started > started.tmp; mv started.tmp started.txt\n");
+    startFtp();
+    program_ = path("VOLNOR_Eplan_DB");
+    write("VOLNOR_Eplan_DB", "old program");
+    write("eplan-config_local.ini", localState("01.12.2026"));
+    publish(config("10.12.2026"));
+    const update::StartupResult result = run();
+    EXPECT_FALSE(result.error.has_value()) << *result.error;
+    ASSERT_TRUE(result.terminate);
+    EXPECT_EQ(started(), "started\n");
+    EXPECT_TRUE(exists("name-free-at-start"));
+    EXPECT_FALSE(exists("VOLNOR_Eplan_DB"));
+    EXPECT_EQ(read("VOLNOR_Eplan_DB.old"), "old program");
+    // The script does not change the program here: the next start finds the update applied and
+    // removes what was set aside, as it removes the restart script.
+    write("VOLNOR_Eplan_DB", "new program");
+    EXPECT_FALSE(run().terminate);
+    EXPECT_FALSE(exists("VOLNOR_Eplan_DB.old"));
+    EXPECT_EQ(read("VOLNOR_Eplan_DB"), "new program");
+}
+
+TEST_F(Startup, AnUpdateThatCannotStartIsUndoneAndStopsStartUp) {
     startFtp();
     const std::string local = "; mine\r\n" + localState("01.12.2026");
-    write("eplan-config_local.ini", local);
     const std::string published = config("10.12.2026");
     publish(published);
-    failStart_ = true;
-    const update::StartupResult result = run();
-    EXPECT_EQ(result.error, "Не удалось запустить сценарий обновления «" +
-                                utf8Of(path("cmdupdate.cmd")) + "»: обновление не выполнено");
-    EXPECT_FALSE(result.terminate);
-    EXPECT_FALSE(result.updateFailure.has_value());
-    EXPECT_FALSE(exists("cmdupdate.cmd"));
-    EXPECT_FALSE(exists("update.7z"));
-    // The date written before the start is taken back, the file otherwise as it was.
-    EXPECT_EQ(read("eplan-config_local.ini"), local);
-    EXPECT_EQ(progress_.position(), 100 + static_cast<int>(published.size()));
+    program_ = path("VOLNOR_Eplan_DB");
+    struct Case {
+        const char* what;
+        bool failStart;
+        bool folderInTheWay;  // of the name the program's file is set aside under
+        std::string error;
+    };
+    const Case cases[] = {
+        {"an update script that cannot be started", true, false,
+         "Не удалось запустить сценарий обновления «" + utf8Of(path("cmdupdate.cmd")) +
+             "»: обновление не выполнено"},
+        {"a program's file that cannot be set aside", false, true,
+         "Не удалось переименовать файл программы «" + utf8Of(program_) + "» в «" +
+             utf8Of(path("VOLNOR_Eplan_DB.old")) + "» ("},
+    };
+    for (const Case& c : cases) {
+        write("eplan-config_local.ini", local);
+        write("VOLNOR_Eplan_DB", "old program");
+        fs::remove_all(path("VOLNOR_Eplan_DB.old"));
+        if (c.folderInTheWay) write("VOLNOR_Eplan_DB.old/x", "");
+        failStart_ = c.failStart;
+        const update::StartupResult result = run();
+        ASSERT_TRUE(result.error.has_value()) << c.what;
+        EXPECT_TRUE(result.error->starts_with(c.error)) << c.what << ": " << *result.error;
+        EXPECT_TRUE(result.error->ends_with("обновление не выполнено")) << c.what;
+        EXPECT_FALSE(result.terminate) << c.what;
+        EXPECT_FALSE(result.updateFailure.has_value()) << c.what;
+        EXPECT_FALSE(exists("cmdupdate.cmd")) << c.what;
+        EXPECT_FALSE(exists("update.7z")) << c.what;
+        EXPECT_FALSE(exists("started.txt")) << c.what;
+        // The program keeps its name; the date written before the start is taken back, the
+        // file otherwise as it was.
+        EXPECT_EQ(read("VOLNOR_Eplan_DB"), "old program") << c.what;
+        EXPECT_EQ(fs::is_directory(path("VOLNOR_Eplan_DB.old")), c.folderInTheWay) << c.what;
+        EXPECT_EQ(read("eplan-config_local.ini"), local) << c.what;
+        EXPECT_EQ(progress_.position(), 100 + static_cast<int>(published.size())) << c.what;
+    }
 
     // So the next start tries again.
+    fs::remove_all(path("VOLNOR_Eplan_DB.old"));
     failStart_ = false;
     EXPECT_TRUE(run().terminate);
     EXPECT_EQ(read("eplan-config_local.ini"), "; mine\r\n" + localState("10.12.2026"));

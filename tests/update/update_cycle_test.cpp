@@ -1,8 +1,9 @@
 // One whole self-update with the real interpreter and the real 7-Zip: the old program finds the
 // update due, downloads the archive from the FTP test server, checks the maker's signature and
-// ends; the update script waits
-// for it, unpacks the archive over the program directory and starts the restart script, which
-// starts the new program; the new program's start removes the restart script.
+// ends, its file set aside; the update script
+// waits for it, unpacks the archive over the program directory and starts the restart script,
+// which starts the new program; the new program's start removes the restart script and the old
+// program's file.
 #include <gtest/gtest.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -122,7 +123,9 @@ TEST_F(UpdateCycle, ReplacesTheProgramsFilesAndStartsTheNewProgramOnceTheOldHasE
     EXPECT_EQ(read("VOLNOR_Eplan_DB"), readFile(standIn()) + "new");
     EXPECT_EQ(read("cmd"), readFile(interpreter) + "new");
     EXPECT_EQ(read("data/readme.txt"), "new data");
-    for (const char* gone : {"update.7z", "cmdupdate.cmd", "cmdrun.cmd"})
+    // The old program's file, set aside before the update script started, went at the new
+    // program's start.
+    for (const char* gone : {"update.7z", "cmdupdate.cmd", "cmdrun.cmd", "VOLNOR_Eplan_DB.old"})
         EXPECT_FALSE(exists(gone)) << gone;
     // The published date, later than today, is recorded: the new program updated nothing.
     EXPECT_EQ(read("eplan-config_local.ini"), "[EPLAN]\r\nDATEUPDATE=" + published + "\r\n");

@@ -26,6 +26,7 @@
 #include "platform/text.h"
 #include "transfer/connect_to.h"
 #include "ui/qt/images.h"
+#include "ui/qt/qt_layout.h"
 #include "ui/qt/qt_text.h"
 #include "update/startup.h"
 
@@ -33,20 +34,7 @@ namespace volnor::ui {
 
 namespace {
 
-// clBtnFace, clWindowText, clWindowFrame and clWindow of a default Windows desktop: the window
-// does not follow the desktop's colour scheme, so that it looks the same everywhere.
-const QColor kBtnFace(0xF0, 0xF0, 0xF0);
-const QColor kWindowText(Qt::black);
-const QColor kWindowFrame(0x64, 0x64, 0x64);
-const QColor kWindow(Qt::white);
-const QColor kWhite(Qt::white);
-const QColor kBlack(Qt::black);
-
-QFont pixelFont(const char* family, int pixels) {
-    QFont font(QString::fromLatin1(family));
-    font.setPixelSize(pixels);
-    return font;
-}
+namespace layout = app::layout;
 
 void addNode(QTreeWidgetItem* parent, QTreeWidget* tree, const catalogue::Node& node) {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(tree);
@@ -115,12 +103,12 @@ TForm1::TForm1(Dialogs& dialogs, Shell& shell, WinPaths paths, std::filesystem::
     resize(kClientSize);
 
     QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBtnFace);
-    colours.setColor(QPalette::Button, kBtnFace);
-    colours.setColor(QPalette::WindowText, kWindowText);
+    colours.setColor(QPalette::Window, qColor(layout::kBtnFace));
+    colours.setColor(QPalette::Button, qColor(layout::kBtnFace));
+    colours.setColor(QPalette::WindowText, qColor(layout::kWindowText));
     setPalette(colours);
     setAutoFillBackground(true);
-    setFont(pixelFont("Tahoma", 11));
+    setFont(qFont(layout::kWindowFont));
 
     createComponents();
     IdFTP1 = std::make_unique<posix::CurlFtpClient>(connectTo);
@@ -149,15 +137,15 @@ void TForm1::createComponents() {
     // Created in the component table's order: each lies above the ones before it.
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setGeometry(736, 10, 145, 44);
+    Image1->setGeometry(qRect(layout::kImage1));
     Image1->setAttribute(Qt::WA_TranslucentBackground);
     Image1->setPixmap(logoImage());
 
     TreeView1 = new QTreeWidget(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setGeometry(16, 70, 865, 587);
-    TreeView1->setFont(pixelFont("Times New Roman", 15));
-    setTreeLook(kBtnFace, kWindowText, true);
+    TreeView1->setGeometry(qRect(layout::kTreeView1));
+    TreeView1->setFont(qFont(layout::kTreeFont));
+    setTreeLook(layout::kStartLook);
     TreeView1->setHeaderHidden(true);
     TreeView1->setColumnCount(1);
     TreeView1->setIndentation(kTreeIndent);
@@ -174,15 +162,15 @@ void TForm1::createComponents() {
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName(QStringLiteral("PopupMenu1"));
-    N1 = PopupMenu1->addAction(QStringLiteral("Удаление группы"));
+    N1 = PopupMenu1->addAction(qs(layout::kGroupRemovalItem));
     N1->setObjectName(QStringLiteral("N1"));
     N1->setVisible(false);
 
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
-    ToolBar1->setGeometry(16, 8, 713, 56);
-    ToolBar1->setFont(pixelFont("Times New Roman", 15));
-    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->setGeometry(qRect(layout::kToolBar1));
+    ToolBar1->setFont(qFont(layout::kToolBarFont));
+    ToolBar1->setIconSize(QSize(layout::kImageSide, layout::kImageSide));
     ToolBar1->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     ToolBar1->setMovable(false);
     ToolBar1->setFloatable(false);
@@ -191,29 +179,12 @@ void TForm1::createComponents() {
     ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
     ImageList1 = toolbarImages();
 
-    const QString web = qs(buildconfig::kWebHost);
-    ToolButton2 = addButton(0, web, QStringLiteral("Перейти на сайт ") + web);
-    ToolButton3 =
-        addButton(1, QStringLiteral("инструкция"), QStringLiteral("Посмотреть инструкцию"));
-    ToolButton1 =
-        addButton(2, QStringLiteral("скачать всю базу"), QStringLiteral("Загрузить всё сразу"));
-    ToolButton4 = addButton(3, QStringLiteral("удалить всю базу"),
-                            QStringLiteral("Если у вас возникли вопросы пишите."));
-    ToolButton5 = addButton(4, QStringLiteral("написать письмо"), {});
-    ToolButton6 = addButton(5, QStringLiteral("новости обновлений"), {});
-    ToolButton7 = addButton(6, QStringLiteral("путь к базе"), {});
-    ToolButton2->setObjectName(QStringLiteral("ToolButton2"));
-    ToolButton3->setObjectName(QStringLiteral("ToolButton3"));
-    ToolButton1->setObjectName(QStringLiteral("ToolButton1"));
-    ToolButton4->setObjectName(QStringLiteral("ToolButton4"));
-    ToolButton5->setObjectName(QStringLiteral("ToolButton5"));
-    ToolButton6->setObjectName(QStringLiteral("ToolButton6"));
-    ToolButton7->setObjectName(QStringLiteral("ToolButton7"));
-    // The one button without automatic size; its caption fills it edge to edge.
-    ToolButton6->setFixedWidth(131);
-    for (QToolButton* panelButton : {ToolButton3, ToolButton6}) {
-        panelButton->setCheckable(true);
-        panelButton->setProperty("marked", true);
+    QToolButton** fields[] = {&ToolButton1, &ToolButton2, &ToolButton3, &ToolButton4,
+                              &ToolButton5, &ToolButton6, &ToolButton7};
+    for (const layout::ToolButton& spec : layout::toolButtons()) {
+        QToolButton* button = addButton(spec);
+        button->setObjectName(QStringLiteral("ToolButton%1").arg(spec.number));
+        *fields[spec.number - 1] = button;
     }
     // The bar sizes itself to its buttons and its edges.
     ToolBar1->layout()->setContentsMargins(0, 0, 0, 0);
@@ -222,7 +193,7 @@ void TForm1::createComponents() {
 
     ProgressBar1 = new QProgressBar(this);
     ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setGeometry(16, 663, 649, 17);
+    ProgressBar1->setGeometry(qRect(layout::kProgressBar1));
     ProgressBar1->setRange(Progress::kMin, Progress::kMax);
     ProgressBar1->setValue(0);
     ProgressBar1->setTextVisible(false);
@@ -230,35 +201,49 @@ void TForm1::createComponents() {
 
     Memo1 = new QPlainTextEdit(this);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(251, 229, 422, 267);
-    Memo1->setFont(pixelFont("Tahoma", 16));
-    Memo1->setPlainText(QStringLiteral("Memo1"));
+    Memo1->setGeometry(qRect(layout::kMemo1));
+    Memo1->setFont(qFont(layout::kMemoFont));
+    Memo1->setPlainText(qs(layout::kMemoStoredText));
     Memo1->hide();
 
-    StatusBar1 = new TStatusBar({645, 300}, this);
+    StatusBar1 = new TStatusBar({layout::kStatusPanelWidths.begin(),
+                                 layout::kStatusPanelWidths.end()},
+                                this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setGeometry(0, 665, 893, 19);
+    StatusBar1->setGeometry(qRect(layout::kStatusBar1));
 
     Frame21 = new TFrame2(this);
     Frame21->setObjectName(QStringLiteral("Frame21"));
-    Frame21->setGeometry(88, 128, 709, 467);
-    Frame21->Memo1->move(3, 10);
+    Frame21->setGeometry(qRect(layout::kFrame21));
+    Frame21->Memo1->move(layout::kFrame21MemoLeft, layout::kFrame21MemoTop);
     Frame21->hide();
 }
 
-QToolButton* TForm1::addButton(int image, const QString& caption, const QString& tooltip) {
+QToolButton* TForm1::addButton(const layout::ToolButton& spec) {
     auto* button = new QToolButton(ToolBar1);
+    const QString caption = qs(spec.caption);
     // Set on the button itself: under a style sheet a tool button does not inherit its bar's font.
     button->setFont(ToolBar1->font());
-    button->setIcon(ImageList1.at(image));
+    button->setIcon(ImageList1.at(spec.image));
     button->setText(caption);
-    button->setToolTip(tooltip);
+    button->setToolTip(qs(spec.tooltip));
     button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    button->setIconSize(QSize(32, 32));
-    // Automatic size: as wide as the caption with a blank either side, and the button's frame.
-    const QFontMetrics metrics(button->font());
-    const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
-    button->setFixedSize(std::max(32, metrics.horizontalAdvance(caption)) + 2 * blank + 3, 56);
+    button->setIconSize(QSize(layout::kImageSide, layout::kImageSide));
+    if (spec.autoSize) {
+        // As wide as the caption with a blank either side, and the button's frame.
+        const QFontMetrics metrics(button->font());
+        const int blank = metrics.horizontalAdvance(QLatin1Char(' '));
+        button->setFixedSize(
+            std::max(layout::kImageSide, metrics.horizontalAdvance(caption)) + 2 * blank + 3,
+            layout::kButtonHeight);
+    } else {
+        // Its caption fills it edge to edge.
+        button->setFixedSize(layout::kFixedButtonWidth, layout::kButtonHeight);
+    }
+    if (spec.marked) {
+        button->setCheckable(true);
+        button->setProperty("marked", true);
+    }
     button->setAutoRaise(true);
     ToolBar1->addWidget(button);
     return button;
@@ -295,7 +280,7 @@ void TForm1::FormConstrainedResize(int& MinWidth, int& MinHeight, int& MaxWidth,
 void TForm1::placeProgressBar() {
     ProgressBar1->setParent(StatusBar1);
     progress_->setPosition(100);
-    ProgressBar1->move(ProgressBar1->x(), 2);
+    ProgressBar1->move(ProgressBar1->x(), layout::kProgressBarTop);
     ProgressBar1->move(0, ProgressBar1->y());
     ProgressBar1->resize(ProgressBar1->width(), StatusBar1->height() - ProgressBar1->y());
     ProgressBar1->resize(StatusBar1->panelWidth(0) - ProgressBar1->x(), ProgressBar1->height());
@@ -356,21 +341,21 @@ void TForm1::togglePanel(QWidget* panel, QToolButton* button) {
     if (panel->isHidden()) {
         panel->show();
         button->setChecked(true);
-        setTreeLook(kWindowFrame, kWhite, false);
+        setTreeLook(layout::kShadedLook);
     } else {
         panel->hide();
         button->setChecked(false);
-        setTreeLook(kWindow, kBlack, true);
+        setTreeLook(layout::kPlainLook);
     }
 }
 
-void TForm1::setTreeLook(const QColor& background, const QColor& text, bool takesInput) {
+void TForm1::setTreeLook(const layout::TreeLook& look) {
     // Under the program's style sheet a palette set on the tree never reaches its viewport; a
     // rule of its own does, and holds for the disabled tree as well.
     TreeView1->setStyleSheet(
         QStringLiteral("QTreeView#TreeView1 { background-color: %1; color: %2; }")
-            .arg(background.name(), text.name()));
-    TreeView1->setEnabled(takesInput);
+            .arg(qColor(look.background).name(), qColor(look.text).name()));
+    TreeView1->setEnabled(look.takesInput);
 }
 
 void TForm1::TreeView1ContextPopup(const QPoint& pos) {

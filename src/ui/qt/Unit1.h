@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "app/window_layout.h"
 #include "download/downloader.h"
 #include "partsdb/maintenance.h"
 #include "platform/database.h"
@@ -73,10 +74,12 @@ public:
     // The stored form's client area, and the outer size that the window keeps. Qt fixes the
     // client area; the frame around it is the window manager's, 8 pixels at each side and a
     // 31-pixel caption on Windows, which makes the 909 x 723 of the outer window.
-    static constexpr QSize kClientSize{893, 684};
-    static constexpr QSize kOuterSize{909, 723};
+    static constexpr QSize kClientSize{app::layout::kClientSize.width,
+                                       app::layout::kClientSize.height};
+    static constexpr QSize kOuterSize{app::layout::kOuterSize.width,
+                                      app::layout::kOuterSize.height};
     static constexpr QSize kFrameSize = kOuterSize - kClientSize;
-    static constexpr int kTreeIndent = 19;
+    static constexpr int kTreeIndent = app::layout::kTreeIndent;
 
     // exeDir: the executable's directory, which the program expects to be its current
     // directory too; the command interpreter lies there. paths: where the fixed Windows folders
@@ -162,7 +165,7 @@ protected:
 
 private:
     void createComponents();
-    QToolButton* addButton(int image, const QString& caption, const QString& tooltip);
+    QToolButton* addButton(const app::layout::ToolButton& spec);
     void fillTree();
     void bindCommands();
     void FormCreate();
@@ -172,7 +175,7 @@ private:
     // Shows a hidden panel or hides a shown one; its button's pressed state and the tree's look
     // follow. The tree's settings are shared by both panels.
     void togglePanel(QWidget* panel, QToolButton* button);
-    void setTreeLook(const QColor& background, const QColor& text, bool takesInput);
+    void setTreeLook(const app::layout::TreeLook& look);
 
     Dialogs& dialogs_;
     Shell& shell_;

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "platform/text.h"
+#include "ui/qt/qt_layout.h"
 #include "ui/qt/qt_text.h"
 
 #include <QFont>
@@ -18,10 +19,8 @@ TFrame2::TFrame2(QWidget* parent) : QFrame(parent), Memo1(new QTextEdit(this)) {
     // Opaque like the window: nothing of what lies beneath shows around the memo.
     setAutoFillBackground(true);
     Memo1->setObjectName(QStringLiteral("Memo1"));
-    Memo1->setGeometry(3, 3, 694, 454);
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPixelSize(15);
-    Memo1->setFont(font);
+    Memo1->setGeometry(qRect(app::layout::kFrame2Memo));
+    Memo1->setFont(qFont(app::layout::kInstructionFont));
     Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Memo1->setLineWrapMode(QTextEdit::WidgetWidth);

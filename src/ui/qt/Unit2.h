@@ -2,6 +2,8 @@
 #include <QFrame>
 #include <QTextEdit>
 
+#include "app/window_layout.h"
+
 namespace volnor::ui {
 
 // The instructions panel: one editable memo with the user's workflow. What the user types into
@@ -10,7 +12,7 @@ namespace volnor::ui {
 class TFrame2 : public QFrame {
     Q_OBJECT
 public:
-    static constexpr QSize kSize{709, 467};
+    static constexpr QSize kSize{app::layout::kFrame2Size.width, app::layout::kFrame2Size.height};
     explicit TFrame2(QWidget* parent = nullptr);
 
     QTextEdit* Memo1;

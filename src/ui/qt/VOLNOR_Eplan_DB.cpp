@@ -1,5 +1,6 @@
 // The program's main block.
 #include <QApplication>
+#include <QIcon>
 #include <QTranslator>
 #include <cstdio>
 
@@ -8,6 +9,7 @@
 #include "platform/posix/system.h"
 #include "platform/posix/user_paths.h"
 #include "ui/qt/Unit1.h"
+#include "ui/qt/images.h"
 #include "ui/qt/qt_seams.h"
 #include "ui/qt/style.h"
 #include "ui/qt/translation.h"
@@ -23,6 +25,9 @@ int main(int argc, char** argv) {
             "остаются на английском.\n",
             stderr);
     ui::installFontSubstitutions();
+    QIcon icon;
+    for (int side : {16, 32, 48, 256}) icon.addPixmap(ui::programIcon(side));
+    QApplication::setWindowIcon(icon);
     const std::filesystem::path executable = posix::PosixSystem().executablePath();
     const std::string title = app::applicationTitle(executable);
     ui::QtDialogs dialogs(title);

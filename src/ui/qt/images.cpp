@@ -64,11 +64,19 @@ void gear(QPainter& p) {
     p.drawPath(path.simplified().subtracted(hole));
 }
 
-QPixmap disc(QColor colour, Symbol symbol) {
-    QPixmap pixmap(kSide, kSide);
+void arrowIntoTray(QPainter& p) {
+    p.drawPolygon(QPolygonF({{13, 5}, {19, 5}, {19, 13}, {24, 13}, {16, 21}, {8, 13}, {13, 13}}));
+    p.drawPolygon(QPolygonF({{7, 19}, {10, 19}, {10, 23}, {22, 23}, {22, 19}, {25, 19}, {25, 26},
+                             {7, 26}}));
+}
+
+// A disc drawn on the 32-unit grid of the toolbar's images, scaled to side pixels.
+QPixmap disc(QColor colour, Symbol symbol, int side = kSide) {
+    QPixmap pixmap(side, side);
     pixmap.fill(Qt::transparent);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(side / double(kSide), side / double(kSide));
     p.setPen(Qt::NoPen);
     p.setBrush(colour);
     p.drawEllipse(QRectF(0.5, 0.5, kSide - 1, kSide - 1));
@@ -85,6 +93,8 @@ QList<QPixmap> toolbarImages() {
     return {disc(blue, house),      disc(red, sheet),  disc(red, arrowDown), disc(green, lightning),
             disc(yellow, envelope), disc(blue, cloud), disc(orange, gear)};
 }
+
+QPixmap programIcon(int side) { return disc(QColor(0x1f, 0x4e, 0x9c), arrowIntoTray, side); }
 
 QPixmap logoImage() {
     QPixmap pixmap(145, 44);

@@ -12,4 +12,8 @@ QList<QPixmap> toolbarImages();
 // The maker's wordmark, 145 x 44, transparent around the letters.
 QPixmap logoImage();
 
+// The program's icon, side x side with alpha, in the toolbar's style: a sapphire disc with a
+// white arrow down onto a tray (the catalogue comes to the user's database).
+QPixmap programIcon(int side);
+
 }  // namespace volnor::ui

@@ -5,6 +5,7 @@
 #include <QFont>
 
 #include "platform/dialogs.h"
+#include "ui/qt/qt_layout.h"
 #include "ui/qt/qt_text.h"
 
 static void initUiResources() { Q_INIT_RESOURCE(ui); }
@@ -17,6 +18,18 @@ struct NamedStyle {
     const char* resource;
 };
 constexpr NamedStyle kStyles[] = {{kStyleName, ":/volnor/styles/sapphire_kamri.qss"}};
+
+// The colours a style sheet names as "@name@", from the layout both windows share.
+struct SharedColour {
+    const char* name;
+    app::layout::Rgb rgb;
+};
+constexpr SharedColour kSharedColours[] = {
+    {"kMarkedButtonFace", app::layout::kMarkedButtonFace},
+    {"kMarkedButtonBorder", app::layout::kMarkedButtonBorder},
+    {"kPressedButtonFace", app::layout::kPressedButtonFace},
+    {"kPressedButtonBorder", app::layout::kPressedButtonBorder},
+};
 }  // namespace
 
 bool TrySetStyle(const QString& name, Dialogs& dialogs, const std::string& title) {
@@ -29,7 +42,11 @@ bool TrySetStyle(const QString& name, Dialogs& dialogs, const std::string& title
                                                .arg(name, file.errorString())));
             return false;
         }
-        qApp->setStyleSheet(QString::fromUtf8(file.readAll()));
+        QString sheet = QString::fromUtf8(file.readAll());
+        for (const auto& colour : kSharedColours)
+            sheet.replace(QLatin1Char('@') + QLatin1String(colour.name) + QLatin1Char('@'),
+                          qColor(colour.rgb).name());
+        qApp->setStyleSheet(sheet);
         return true;
     }
     dialogs.errorReport(title, str(QStringLiteral("Стиль «%1» не найден.").arg(name)));
