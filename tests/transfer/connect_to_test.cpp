@@ -19,8 +19,7 @@ TEST(ConnectToList, SplitsTheBuildListIntoEntries) {
          {"vn.test:443:127.0.0.1:8443", "ftp.vn.test:2121:127.0.0.1:2121"}},
         {";; ;", {}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(volnor::connectToList(c.list), c.entries) << c.list;
+    for (const Case& c : cases) EXPECT_EQ(volnor::connectToList(c.list), c.entries) << c.list;
 }
 
 // The Windows clients take one address from the list: the proxy of the web host's port 443 and
@@ -38,7 +37,9 @@ TEST(ConnectToList, GivesTheTargetOfTheFirstEntryForAHostAndPort) {
         {"vn.test:443:127.0.0.1:8443", "VN.TEST", 443, {{"127.0.0.1", 8443}}},
         {"vn.test:443:127.0.0.1:8443", "vn.test", 80, std::nullopt},
         {"vn.test:443:127.0.0.1:8443", "ftp.vn.test", 443, std::nullopt},
-        {"vn.test:443:127.0.0.1:8443;ftp.vn.test:2121:127.0.0.1:12121", "ftp.vn.test", 2121,
+        {"vn.test:443:127.0.0.1:8443;ftp.vn.test:2121:127.0.0.1:12121",
+         "ftp.vn.test",
+         2121,
          {{"127.0.0.1", 12121}}},
         // The first entry that matches wins; empty fields match any or keep what was asked.
         {":443:127.0.0.1:1;vn.test:443:127.0.0.1:2", "vn.test", 443, {{"127.0.0.1", 1}}},
@@ -47,8 +48,7 @@ TEST(ConnectToList, GivesTheTargetOfTheFirstEntryForAHostAndPort) {
         // Entries that are no four fields, or carry no port, are passed over.
         {"vn.test:443:127.0.0.1;vn.test:443:127.0.0.1:x;vn.test:443:[::1]:9", "vn.test", 443,
          std::nullopt},
-        {"vn.test:443:127.0.0.1:99999;vn.test:443:127.0.0.1:7", "vn.test", 443,
-         {{"127.0.0.1", 7}}},
+        {"vn.test:443:127.0.0.1:99999;vn.test:443:127.0.0.1:7", "vn.test", 443, {{"127.0.0.1", 7}}},
     };
     for (const Case& c : cases) {
         const auto target = volnor::connectTarget(volnor::connectToList(c.list), c.host, c.port);

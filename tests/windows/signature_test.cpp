@@ -17,6 +17,11 @@
 namespace volnor::wintest {
 namespace {
 
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+using test::fs::path;
+
 const std::string kSigner = VOLNOR_TESTS_DIR "/servers/sign_archive.py";
 
 // One key pair of the maker for all the tests (the openssl command makes it in a Linux process).
@@ -29,15 +34,17 @@ protected:
     }
     static void TearDownTestSuite() { keys_.reset(); }
 
-    static std::string makerKey() { return std::string(trimmed(readFile(keys_->file("maker.pub")))); }
+    static std::string makerKey() {
+        return std::string(trimmed(readFile(keys_->file("maker.pub"))));
+    }
 
-    fs::path archive(const std::string& name, const std::string& bytes) const {
+    path archive(const std::string& name, const std::string& bytes) const {
         writeFile(dir_.file(name), bytes);
         return dir_.file(name);
     }
     // The base64 signature of the file, as the configuration carries it.
-    std::string sign(const fs::path& file) const {
-        const fs::path out = dir_.file(utf8Of(file.filename()) + ".sig." + std::to_string(++signs_));
+    std::string sign(const path& file) const {
+        const path out = dir_.file(utf8Of(file.filename()) + ".sig." + std::to_string(++signs_));
         runUntil({"/usr/bin/python3", kSigner, "sign", unixPath(keys_->file("maker.key")),
                   unixPath(file), unixPath(out)},
                  out);
@@ -63,7 +70,7 @@ TEST_F(CngSignature, TheCheckHoldsOnlyForTheSignedBytesTheKeyAndTheFile) {
     const std::string key = *decodeBase64(makerKey());
     ASSERT_EQ(key.size(), SignatureCheck::kPublicKeySize);
     const std::string bytes(100000, 'u');
-    const fs::path signedFile = archive("update.7z", bytes);
+    const path signedFile = archive("update.7z", bytes);
     const std::string good = *decodeBase64(sign(signedFile));
     ASSERT_EQ(good.size(), SignatureCheck::kSignatureSize);
     std::string changed = bytes;
@@ -77,15 +84,16 @@ TEST_F(CngSignature, TheCheckHoldsOnlyForTheSignedBytesTheKeyAndTheFile) {
     const std::string zero(SignatureCheck::kSignatureSize, '\0');
     // X = p: no number of the field P-256 is over.
     std::string outOfField = key;
-    outOfField.replace(1, 32,
-                       std::string("\xff\xff\xff\xff\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00"
-                                   "\x00\x00\x00\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff",
-                                   32));
+    outOfField.replace(
+        1, 32,
+        std::string("\xff\xff\xff\xff\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x00\x00"
+                    "\x00\x00\x00\x00\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff\xff",
+                    32));
 
     struct Case {
         const char* what;
         std::string key;
-        fs::path file;
+        path file;
         std::string signature;
         SignatureVerdict verdict;
     };
@@ -111,7 +119,7 @@ TEST_F(CngSignature, TheCheckHoldsOnlyForTheSignedBytesTheKeyAndTheFile) {
 }
 
 TEST_F(CngSignature, TheSelfUpdateNamesWhyAnArchiveIsRefused) {
-    const fs::path file = archive("update.7z", "program");
+    const path file = archive("update.7z", "program");
     const std::string good = sign(file);
     const std::string other = sign(archive("other.7z", "other"));
     const std::string maker = makerKey();

@@ -1,6 +1,7 @@
 #include "platform/win32/cng_signature.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <bcrypt.h>
 
 #include <array>

@@ -32,11 +32,11 @@ using Handle = std::unique_ptr<void, HandleClose>;
 
 DWORD ms(std::chrono::milliseconds value) { return static_cast<DWORD>(value.count()); }
 
-// WinHTTP's own text for its codes, the system's for the others (Winsock's among them).
+// "The attempt to connect to the server failed. (12029)"; "WinHTTP error (12157)" where the
+// system has no text for the code (Wine has none for WinHTTP's).
 std::string errorText(DWORD code) {
-    const std::string text = networkErrorText(L"winhttp.dll", code);
-    const std::string number = "WinHTTP error " + std::to_string(code);
-    return text.empty() ? number : text + " (" + number + ")";
+    const std::string text = lastErrorText(code);
+    return text.front() == '(' ? "WinHTTP error " + text : text;
 }
 
 std::string busyText(const std::string& url) {
@@ -106,8 +106,8 @@ struct Request {
             return fail();
 
         const Clock::time_point sent = Clock::now();
-        if (!WinHttpSendRequest(r, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0,
-                                0, 0)) {
+        if (!WinHttpSendRequest(r, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0,
+                                0)) {
             fail();
             // WinHTTP under Wine reports a handshake that got no answer as a channel error; one
             // that failed only once the time-out had run out failed because nothing came.
@@ -216,8 +216,7 @@ WinHttpClient::WinHttpClient(std::string proxy) : d_(std::make_unique<Impl>()) {
     // security flag here relaxes): whoever answers in the maker's place must not be taken for
     // the maker.
     DWORD protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2 | WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_3;
-    if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
-                          sizeof protocols)) {
+    if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols, sizeof protocols)) {
         protocols = WINHTTP_FLAG_SECURE_PROTOCOL_TLS1_2;
         if (!WinHttpSetOption(session, WINHTTP_OPTION_SECURE_PROTOCOLS, &protocols,
                               sizeof protocols))
@@ -298,20 +297,18 @@ void WinHttpClient::Get(const std::string& url, ByteSink& sink) {
     // The request has ended: what it learnt is read without a lock.
     const long status = request->status;
     if (request->error != 0)
-        throw TransferError(errorText(request->error) + ": " + url,
-                            request->secureTimedOut ? Kind::TimedOut
-                                                    : kindOfWinHttpError(request->error),
-                            status);
+        throw TransferError(
+            errorText(request->error) + ": " + url,
+            request->secureTimedOut ? Kind::TimedOut : kindOfWinHttpError(request->error), status);
     if (status < 200 || status > 299) {
-        const Kind kind = status == 404 || status == 410      ? Kind::NotFound
+        const Kind kind = status == 404 || status == 410   ? Kind::NotFound
                           : status >= 500 && status <= 599 ? Kind::ServerError
                                                            : Kind::OtherStatus;
         throw TransferError("HTTP status " + std::to_string(status) + ": " + url, kind, status);
     }
     if (request->contentLength >= 0 && request->received < request->contentLength)
-        throw TransferError("The body ended after " + std::to_string(request->received) +
-                                " of " + std::to_string(request->contentLength) +
-                                " bytes: " + url,
+        throw TransferError("The body ended after " + std::to_string(request->received) + " of " +
+                                std::to_string(request->contentLength) + " bytes: " + url,
                             Kind::Incomplete, status);
 }
 

@@ -49,11 +49,9 @@ std::string failureText(DWORD code) {
     // Only the last line of a reply that spans several.
     if (const auto newline = reply.find_last_of('\n'); newline != std::string::npos)
         reply = std::string(trimmed(std::string_view(reply).substr(newline + 1)));
-    std::string text = code == ERROR_INTERNET_EXTENDED_ERROR && !reply.empty() ? std::string()
-                                                                              : networkErrorText(L"wininet.dll", code);
-    if (!reply.empty()) text = text.empty() ? reply : text + ": " + reply;
-    const std::string number = "WinINet error " + std::to_string(code);
-    return text.empty() ? number : text + " (" + number + ")";
+    if (!reply.empty()) return reply + " (WinINet error " + std::to_string(code) + ")";
+    const std::string text = lastErrorText(code);
+    return text.front() == '(' ? "WinINet error " + text : text;
 }
 
 std::string busyText(const std::string& url) {
@@ -115,11 +113,14 @@ void WinInetFtpClient::Disconnect() {
     std::shared_ptr<Connection> connection = std::move(d_->connection);
     if (!connection) return;
     // Whether the server still hears the QUIT changes nothing: the connection is closed anyway.
-    d_->run([connection](WorkerCall::Context& job) {
-        job.step("saying QUIT", FtpClient::kReplyTimeout);
-        FtpCommandW(connection->ftp.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"QUIT", 0, nullptr);
-        return std::string();
-    }, urlOf({}));
+    d_->run(
+        [connection](WorkerCall::Context& job) {
+            job.step("saying QUIT", FtpClient::kReplyTimeout);
+            FtpCommandW(connection->ftp.get(), FALSE, FTP_TRANSFER_TYPE_BINARY, L"QUIT", 0,
+                        nullptr);
+            return std::string();
+        },
+        urlOf({}));
 }
 
 void WinInetFtpClient::Connect() {
@@ -129,30 +130,32 @@ void WinInetFtpClient::Connect() {
     auto connection = std::make_shared<Connection>();
     const std::wstring host = wide(d_->server.host);
     const auto port = static_cast<INTERNET_PORT>(d_->server.port);
-    const std::string error = d_->run([connection, host, port, url](WorkerCall::Context& job) {
-        job.step("connecting and logging in", kExchangeLimit);
-        connection->internet.reset(
-            InternetOpenW(L"VOLNOR_Eplan_DB", INTERNET_OPEN_TYPE_DIRECT,
-                          nullptr, nullptr, 0));
-        if (!connection->internet) return failureText(GetLastError()) + ": " + url;
-        HINTERNET internet = connection->internet.get();
-        // WinINet's own limits, where it keeps them (Windows does).
-        DWORD value = static_cast<DWORD>(kConnectTimeout.count());
-        InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value);
-        value = 1;
-        InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_RETRIES, &value, sizeof value);
-        value = static_cast<DWORD>(kReplyTimeout.count());
-        InternetSetOptionW(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
-        InternetSetOptionW(internet, INTERNET_OPTION_SEND_TIMEOUT, &value, sizeof value);
-        value = static_cast<DWORD>(kTransferTimeout.count());
-        InternetSetOptionW(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &value, sizeof value);
-        // No INTERNET_FLAG_PASSIVE: active mode, the server connects to us.
-        connection->ftp.reset(InternetConnectW(internet, host.c_str(), port,
-                                               wide(kUser).c_str(), L"", INTERNET_SERVICE_FTP,
-                                               0, 0));
-        if (!connection->ftp) return failureText(GetLastError()) + ": " + url;
-        return std::string();
-    }, url);
+    const std::string error = d_->run(
+        [connection, host, port, url](WorkerCall::Context& job) {
+            job.step("connecting and logging in", kExchangeLimit);
+            connection->internet.reset(
+                InternetOpenW(L"VOLNOR_Eplan_DB", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0));
+            if (!connection->internet) return failureText(GetLastError()) + ": " + url;
+            HINTERNET internet = connection->internet.get();
+            // WinINet's own limits, where it keeps them (Windows does).
+            DWORD value = static_cast<DWORD>(kConnectTimeout.count());
+            InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof value);
+            value = 1;
+            InternetSetOptionW(internet, INTERNET_OPTION_CONNECT_RETRIES, &value, sizeof value);
+            value = static_cast<DWORD>(kReplyTimeout.count());
+            InternetSetOptionW(internet, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof value);
+            InternetSetOptionW(internet, INTERNET_OPTION_SEND_TIMEOUT, &value, sizeof value);
+            value = static_cast<DWORD>(kTransferTimeout.count());
+            InternetSetOptionW(internet, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &value,
+                               sizeof value);
+            // No INTERNET_FLAG_PASSIVE: active mode, the server connects to us.
+            connection->ftp.reset(InternetConnectW(internet, host.c_str(), port,
+                                                   wide(kUser).c_str(), L"", INTERNET_SERVICE_FTP,
+                                                   0, 0));
+            if (!connection->ftp) return failureText(GetLastError()) + ": " + url;
+            return std::string();
+        },
+        url);
     if (!error.empty()) throw FtpConnectError(error);
     d_->connection = std::move(connection);
 }

@@ -1,15 +1,10 @@
 #include "platform/win32/worker_call.h"
 
-#include <windows.h>
-
 #include <condition_variable>
 #include <exception>
 #include <mutex>
 #include <thread>
 #include <utility>
-
-#include "platform/text.h"
-#include "platform/win32/wide.h"
 
 namespace volnor::win32 {
 
@@ -113,19 +108,6 @@ WorkerCall::Result WorkerCall::run(Work work, const OnBlock& onBlock, const Pump
             lastPump = Clock::now();
         }
     }
-}
-
-std::string networkErrorText(const wchar_t* module, unsigned long code) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-            FORMAT_MESSAGE_IGNORE_INSERTS,
-        GetModuleHandleW(module), code, 0, reinterpret_cast<LPWSTR>(&buffer), 0, nullptr);
-    std::string text = length ? narrow(std::wstring_view(buffer, length)) : std::string();
-    if (buffer) LocalFree(buffer);
-    std::string_view trimmedText = trimmed(text);
-    if (!trimmedText.empty() && trimmedText.back() == '.') trimmedText.remove_suffix(1);
-    return std::string(trimmedText);
 }
 
 }  // namespace volnor::win32

@@ -42,8 +42,4 @@ public:
     static Result run(Work work, const OnBlock& onBlock, const Pump& pump);
 };
 
-// The text of an error code of the network library `module` ("winhttp.dll", "wininet.dll"), or
-// the system's text of it (Winsock's codes among them); empty when neither knows the code.
-std::string networkErrorText(const wchar_t* module, unsigned long code);
-
 }  // namespace volnor::win32

@@ -1,6 +1,7 @@
 #include "support/ca_store.h"
 
 #include <windows.h>
+// After windows.h, which it needs.
 #include <wincrypt.h>
 
 #include <mutex>
@@ -8,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "support/servers.h"
+#include "support/files.h"
 
 namespace volnor::wintest {
 
@@ -24,8 +25,8 @@ void addToRoots(const std::string& pem) {
                               CRYPT_STRING_BASE64HEADER, der.data(), &size, nullptr, nullptr))
         throw std::runtime_error("the test CA is no PEM certificate");
     // No dialog under Wine; the store is kept in the prefix's registry.
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                     CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
+    HCERTSTORE store =
+        CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_CURRENT_USER, L"ROOT");
     if (!store) throw std::runtime_error("the root store cannot be opened");
     const BOOL added = CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size,
                                                         CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
@@ -41,7 +42,7 @@ void addToRoots(const std::string& pem) {
 void trustTestCa() {
     static std::once_flag once;
     std::call_once(once, [] {
-        const std::string pem = readFile(VOLNOR_TEST_CA_CERT);
+        const std::string pem = test::readFile(VOLNOR_TEST_CA_CERT);
         if (pem.empty()) throw std::runtime_error("no test CA at " VOLNOR_TEST_CA_CERT);
         addToRoots(pem);
     });

@@ -2,10 +2,7 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -14,6 +11,10 @@
 #include "platform/text.h"
 
 namespace volnor::wintest {
+
+namespace fs = test::fs;
+using test::readFile;
+using test::writeFile;
 
 namespace {
 
@@ -56,9 +57,9 @@ void start(const std::vector<std::string>& argv) {
     }
     // Its output would end up among the test's.
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE null = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE null =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     if (null != INVALID_HANDLE_VALUE) {
@@ -99,9 +100,15 @@ std::string jsonString(std::string_view text, std::size_t& i) {
         }
         const char c = text[++i];
         switch (c) {
-            case 'n': out += '\n'; break;
-            case 't': out += '\t'; break;
-            case 'r': out += '\r'; break;
+            case 'n':
+                out += '\n';
+                break;
+            case 't':
+                out += '\t';
+                break;
+            case 'r':
+                out += '\r';
+                break;
             case 'u':
                 if (i + 4 < text.size()) {
                     const unsigned long code =
@@ -110,7 +117,8 @@ std::string jsonString(std::string_view text, std::size_t& i) {
                     i += 4;
                 }
                 break;
-            default: out += c;
+            default:
+                out += c;
         }
     }
     ++i;
@@ -119,43 +127,7 @@ std::string jsonString(std::string_view text, std::size_t& i) {
 
 }  // namespace
 
-// ---- files ------------------------------------------------------------------------------------
-
-TempDir::TempDir() {
-    static std::atomic<unsigned> counter{0};
-    wchar_t base[MAX_PATH + 1] = {};
-    if (GetTempPathW(MAX_PATH + 1, base) == 0) throw std::runtime_error("no temporary folder");
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const fs::path candidate =
-            fs::path(base) / ("volnor-wintest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                              std::to_string(GetTickCount()) + "-" + std::to_string(counter++));
-        if (CreateDirectoryW(candidate.c_str(), nullptr)) {
-            path_ = candidate;
-            return;
-        }
-    }
-    throw std::runtime_error("no temporary folder for a test");
-}
-
-TempDir::~TempDir() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-}
-
-fs::path TempDir::file(std::string_view name) const { return path_ / pathOf(std::string(name)); }
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-    std::error_code ignored;
-    if (path.has_parent_path()) fs::create_directories(path.parent_path(), ignored);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) throw std::runtime_error("cannot write " + utf8Of(path));
-}
+// ---- files and programs ---------------------------------------------------------------------
 
 std::string unixPath(const fs::path& path) {
     using ToUnix = char*(CDECL*)(LPCWSTR);
@@ -179,16 +151,11 @@ void runUntil(const std::vector<std::string>& argv, const fs::path& result) {
 // ---- servers ----------------------------------------------------------------------------------
 
 ServerProcess::ServerProcess(const std::string& script, const std::vector<std::string>& args) {
-    std::vector<std::string> argv = {"/usr/bin/python3",
-                                     script,
-                                     "--workdir",
-                                     unixPath(dir_.path()),
-                                     "--record",
-                                     unixPath(dir_.file("record.jsonl")),
-                                     "--port-file",
-                                     unixPath(dir_.file("port")),
-                                     "--stop-file",
-                                     unixPath(dir_.file("stop"))};
+    std::vector<std::string> argv = {"/usr/bin/python3", script,
+                                     "--workdir",        unixPath(dir_.path()),
+                                     "--record",         unixPath(dir_.file("record.jsonl")),
+                                     "--port-file",      unixPath(dir_.file("port")),
+                                     "--stop-file",      unixPath(dir_.file("stop"))};
     argv.insert(argv.end(), args.begin(), args.end());
     start(argv);
     if (waitFor(dir_.file("port"))) {
@@ -243,7 +210,7 @@ Record parseRecord(std::string_view line) {
             // [["name", "value"], ...]
             std::vector<std::string> strings;
             int depth = 0;
-            for (; i < line.size(); ) {
+            for (; i < line.size();) {
                 if (line[i] == '[') ++depth;
                 if (line[i] == ']' && --depth == 0) break;
                 if (line[i] == '"') {

@@ -4,46 +4,23 @@
 // 127.0.0.1 on a free port that it writes into a port file. Wine can neither wait for nor kill
 // such a process, so each object ends its server with a stop file in its destructor, and the
 // scripts end by themselves after their lifetime as well.
-#include <filesystem>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
+#include "support/files.h"
 #include "transfer/connect_to.h"
 
 namespace volnor::wintest {
 
-namespace fs = std::filesystem;
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    const fs::path& path() const { return path_; }
-    // A name inside the folder (UTF-8, may hold "/").
-    fs::path file(std::string_view name) const;
-
-private:
-    fs::path path_;
-};
-
-// The whole file; empty when it cannot be read.
-std::string readFile(const fs::path& path);
-// Creates or replaces the file (and its folder); throws std::runtime_error on failure.
-void writeFile(const fs::path& path, std::string_view bytes);
-
 // The path as the Linux processes see it (Wine's mapping of the drives).
-std::string unixPath(const fs::path& path);
+std::string unixPath(const test::fs::path& path);
 
 // Starts a Linux program with its arguments and waits, for a bounded time, until `result`
 // exists; throws std::runtime_error when it does not appear. The program must write the file
 // last and whole (a rename), since nothing else tells that it has ended.
-void runUntil(const std::vector<std::string>& argv, const fs::path& result);
+void runUntil(const std::vector<std::string>& argv, const test::fs::path& result);
 
 // One server script in a work folder of its own, with the file it records into.
 class ServerProcess {
@@ -58,7 +35,7 @@ public:
     std::vector<std::string> recordLines() const;
 
 private:
-    TempDir dir_;
+    test::TempDir dir_;
     int port_ = 0;
 };
 
@@ -89,7 +66,7 @@ public:
     enum class Tls { Any, V1_1Only, V1_2Only, Silent };
 
     // root: the folder whose files are served ("/f/1234/a.zip" is root/f/1234/a.zip).
-    explicit HttpsServer(const fs::path& root, Cert cert = Cert::Good, Tls tls = Tls::Any);
+    explicit HttpsServer(const test::fs::path& root, Cert cert = Cert::Good, Tls tls = Tls::Any);
 
     int port() const { return server_.port(); }
     // The proxy for the client: "127.0.0.1:PORT".
@@ -110,7 +87,7 @@ public:
     enum class Mode { Normal, RefuseLogin, NoDataConnection, StallData };
 
     // root: the folder served as the anonymous user's root.
-    explicit FtpServer(const fs::path& root, Mode mode = Mode::Normal);
+    explicit FtpServer(const test::fs::path& root, Mode mode = Mode::Normal);
 
     int port() const { return process_.port(); }
     // Where the client reaches it in place of the maker's FTP host.
