@@ -5,12 +5,12 @@
 #include <string_view>
 
 #include "fuzz_check.h"
-#include "platform/posix/connect_to.h"
+#include "transfer/connect_to.h"
 #include "platform/text.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view list(reinterpret_cast<const char*>(data), size);
-    const auto entries = volnor::posix::connectToList(list);
+    const auto entries = volnor::connectToList(list);
     for (const std::string& entry : entries) {
         FUZZ_CHECK(!entry.empty());
         FUZZ_CHECK(entry == volnor::trimmed(entry));

@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """FTP server for the transfer tests (pyftpdlib), bound to 127.0.0.1 on a free port.
 
-Prints the port on the first line of stdout once it accepts connections, then serves until it
-is killed or its lifetime ends. The anonymous user (any password, the empty one included) reads
+Prints the port on the first line of stdout (and into --port-file) once it accepts connections,
+then serves until it is killed, its lifetime ends or --stop-file appears. The anonymous user (any password, the empty one included) reads
 --root. Every command received is appended to --record as one JSON line {"command": line}.
 
 Modes:
@@ -14,6 +14,7 @@ Modes:
 import argparse
 import json
 import os
+import sys
 import threading
 import time
 
@@ -21,6 +22,10 @@ from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
 from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import ThreadedFTPServer
+
+sys.dont_write_bytecode = True
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from server_life import announce_port, bound_life  # noqa: E402
 
 STALLED_BYTES = 1000
 
@@ -56,9 +61,11 @@ def main():
     parser.add_argument("--mode", default="normal",
                         choices=["normal", "refuse-login", "no-data-connection", "stall-data"])
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--port-file", help="file the port is written to, beside stdout")
+    parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    threading.Timer(args.lifetime, lambda: os._exit(0)).start()
+    bound_life(args.lifetime, args.stop_file, args.port_file)
     record_lock = threading.Lock()
 
     class FileSystem(AbstractedFS):
@@ -91,7 +98,7 @@ def main():
     Handler.banner = "test server ready"
 
     server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
-    print(server.socket.getsockname()[1], flush=True)
+    announce_port(server.socket.getsockname()[1], args.port_file)
     server.serve_forever(timeout=0.2)
 
 

@@ -2,8 +2,10 @@
 """HTTPS server for the transfer tests, bound to 127.0.0.1 on a free port.
 
 Its certificate is made when it starts, signed by the build's test CA (--ca-cert, --ca-key) but
-with --cert unknownca. Prints the port on the first line of stdout once it accepts connections,
-then serves until it is killed or its lifetime ends.
+with --cert unknownca. Prints the port on the first line of stdout (and into --port-file) once it
+accepts connections, then serves until it is killed, its lifetime ends or --stop-file appears.
+Request lines in absolute form ("GET https://vn.test:443/a.bin HTTP/1.1"), as a client sends
+them through a proxy's tunnel, are served as their path; the record keeps them as sent.
 
 Paths:
   /<path>                      a file under --root; when a file <path>.cut lies beside it, holding
@@ -37,6 +39,8 @@ import warnings
 # The certificates come from the one module that makes them; no bytecode in the sources.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from server_life import announce_port, bound_life  # noqa: E402
 from test_ca import make_certificate  # noqa: E402
 
 PROMISED = 1 << 20
@@ -187,9 +191,11 @@ def main():
     # silent: accepts connections and never answers, not even the TLS handshake
     parser.add_argument("--tls", choices=["1.1", "1.2", "1.3", "any", "silent"], default="any")
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--port-file", help="file the port is written to, beside stdout")
+    parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    threading.Timer(args.lifetime, lambda: os._exit(0)).start()
+    bound_life(args.lifetime, args.stop_file, args.port_file)
 
     cert, key = make_certificate(args.workdir, args.cert, args.ca_cert, args.ca_key, args.host)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -212,7 +218,7 @@ def main():
     server.record_lock = threading.Lock()
     server.lifetime = args.lifetime
     server.silent = args.tls == "silent"
-    print(server.server_address[1], flush=True)
+    announce_port(server.server_address[1], args.port_file)
     server.serve_forever(poll_interval=0.2)
 
 

@@ -14,7 +14,6 @@
 #include "catalogue/catalogue.h"
 #include "platform/dialogs.h"
 #include "platform/error.h"
-#include "platform/posix/connect_to.h"
 #include "platform/posix/curl_ftp_client.h"
 #include "platform/posix/curl_http_client.h"
 #include "platform/posix/file_search.h"
@@ -25,6 +24,7 @@
 #include "platform/posix/system.h"
 #include "platform/shell.h"
 #include "platform/text.h"
+#include "transfer/connect_to.h"
 #include "ui/qt/images.h"
 #include "ui/qt/qt_layout.h"
 #include "ui/qt/qt_text.h"
@@ -71,7 +71,7 @@ QString TStatusBar::panelText(int index) const { return panels_.at(index)->text(
 void TStatusBar::setPanelText(int index, const QString& text) { panels_.at(index)->setText(text); }
 
 std::vector<std::string> TForm1::buildConnectTo() {
-    return posix::connectToList(buildconfig::kConnectTo);
+    return connectToList(buildconfig::kConnectTo);
 }
 
 update::Settings TForm1::userSettings() {
