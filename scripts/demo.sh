@@ -8,9 +8,13 @@
 # signed with the demo's own key: the program downloads it, checks the signature, ends, the
 # update scripts replace its files and start it again.
 # Under Xvfb the restarted window is saved with its news open as docs/screenshot-update.png.
+#
+# With --windows it runs the Windows program under Wine instead (scripts/demo-windows.sh) and
+# saves docs/screenshot-windows.png.
 set -euo pipefail
 shopt -s extglob
 cd "$(dirname "$0")/.."
+[ "${1:-}" = "--windows" ] && exec bash scripts/demo-windows.sh
 repo="$(pwd)"
 https_port=18443
 ftp_port=12121

@@ -89,13 +89,14 @@ def main():
     parser.add_argument("--port-file", help="file the port is written to, beside stdout")
     parser.add_argument("--stop-file", help="the proxy ends when this file appears")
     parser.add_argument("--lifetime", type=float, default=120)
+    parser.add_argument("--port", type=int, default=0, help="a fixed port (the demo's); 0: a free one")
     args = parser.parse_args()
 
     bound_life(args.lifetime, args.stop_file, args.port_file)
     deadline = time.monotonic() + args.lifetime
     record_lock = threading.Lock()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
+    listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
     announce_port(listener.getsockname()[1], args.port_file)
     while True:

@@ -78,6 +78,10 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
     def do_GET(self):
         path = self.path.split("?", 1)[0]
+        # Through a proxy's tunnel (the Windows program's, under Wine) the request line may
+        # carry the absolute form: "https://vn.test:443/eplan/...".
+        if "://" in path:
+            path = "/" + path.split("://", 1)[1].partition("/")[2]
         match = ARCHIVE.match(path)
         if match:
             self.send(200, archive_for(match.group(1)), "application/zip")
