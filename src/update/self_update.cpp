@@ -20,13 +20,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kSection[] = "EPLAN";
-// The section name the update writes under; names match without regard to case.
-constexpr char kWriteSection[] = "Eplan";
 constexpr char kDateKey[] = "DATE";
 constexpr char kNewsKey[] = "MESS";
 constexpr char kSignatureKey[] = "SIGNATURE";
-constexpr char kLocalKey[] = "DATEUPDATE";
 
 // The longest 7-Zip may take to test or list an update archive.
 constexpr std::chrono::milliseconds kSevenZipLimit{120000};

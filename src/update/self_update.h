@@ -26,6 +26,11 @@ namespace update {
 inline constexpr char kConfigPath[] = "/f/8270/eplan-config.ini";
 inline constexpr char kConfigFile[] = "eplan-config.ini";
 inline constexpr char kLocalFile[] = "eplan-config_local.ini";
+// The section of both files, the one the update writes under (names match without regard to
+// case), and the local file's date of the last applied update.
+inline constexpr char kSection[] = "EPLAN";
+inline constexpr char kWriteSection[] = "Eplan";
+inline constexpr char kLocalKey[] = "DATEUPDATE";
 inline constexpr char kRestartScript[] = "cmdrun.cmd";
 inline constexpr char kUpdateScript[] = "cmdupdate.cmd";
 inline constexpr char kArchive[] = "update.7z";

@@ -2,6 +2,7 @@
 //   toolbar.bmp  the seven 32 x 32 toolbar images side by side, 32 bits with alpha
 //   logo.bmp     the logo, 145 x 44, laid on the window's background colour
 //   program.ico  the program's icon at 16, 32, 48 and 256 pixels
+//   icon-N.png   the same icon for the Linux desktop, at the sizes desktops ask for (N pixels)
 #include <QBuffer>
 #include <QByteArray>
 #include <QDir>
@@ -164,8 +165,15 @@ int main(int argc, char** argv) {
     std::vector<QImage> icons;
     for (int side : {16, 32, 48, 256}) icons.push_back(volnor::ui::programIcon(side).toImage());
 
-    const bool ok = save(dir + QStringLiteral("toolbar.bmp"), bmp(strip)) &&
-                    save(dir + QStringLiteral("logo.bmp"), bmp(opaqueLogo)) &&
-                    save(dir + QStringLiteral("program.ico"), ico(icons));
+    bool ok = save(dir + QStringLiteral("toolbar.bmp"), bmp(strip)) &&
+              save(dir + QStringLiteral("logo.bmp"), bmp(opaqueLogo)) &&
+              save(dir + QStringLiteral("program.ico"), ico(icons));
+    for (int side : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        volnor::ui::programIcon(side).toImage().save(&buffer, "PNG");
+        ok = ok && save(dir + QStringLiteral("icon-%1.png").arg(side), png);
+    }
     return ok ? 0 : 1;
 }
