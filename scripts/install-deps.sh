@@ -12,7 +12,7 @@ packages=(
   python3 python3-pyftpdlib
   xvfb xauth x11-apps imagemagick
   fontconfig fonts-dejavu-core fonts-liberation2
-  xdotool xdg-utils
+  xdotool xdg-utils desktop-file-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -193,6 +193,7 @@ def main():
     parser.add_argument("--lifetime", type=float, default=120)
     parser.add_argument("--port-file", help="file the port is written to, beside stdout")
     parser.add_argument("--stop-file", help="the server ends when this file appears")
+    parser.add_argument("--port", type=int, default=0, help="a fixed port; 0: a free one")
     args = parser.parse_args()
 
     bound_life(args.lifetime, args.stop_file, args.port_file)
@@ -211,7 +212,7 @@ def main():
     elif args.tls == "1.3":
         context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_3
 
-    server = Server(("127.0.0.1", 0), Handler)
+    server = Server(("127.0.0.1", args.port), Handler)
     server.context = context
     server.root = args.root
     server.record_file = args.record
