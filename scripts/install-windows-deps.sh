@@ -2,7 +2,8 @@
 # Installs what the Windows build and its tests under Wine need, only what is missing: the
 # mingw-w64 cross compiler for 32-bit Windows, Wine with its 32-bit loader (wine32 needs the
 # i386 architecture), GoogleTest's sources, npm (7-Zip for Windows comes from the npm registry),
-# Xvfb, and the ru_RU.UTF-8 locale (Wine takes the ANSI code page 1251 from it).
+# Xvfb, and the ru_RU.UTF-8 locale (Wine takes the ANSI code page 1251 from it); NSIS for the
+# installer and xdotool for its test.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -12,6 +13,7 @@ packages=(
   wine wine64 wine32:i386
   googletest cmake ninja-build python3 python3-pyftpdlib openssl
   xvfb xauth imagemagick locales fonts-liberation2
+  nsis xdotool
 )
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386

@@ -2,7 +2,9 @@
 // update. Writes DATEUPDATE of the program directory's local state file in the installing
 // user's short date format (the locale's, as the program reads it): the release date, or the
 // date already there when that one is later, so that a reinstall never takes the program back
-// to an older published update. Every other line of the file keeps its bytes.
+// to an older published update. Every other line of the file keeps its bytes. The Windows
+// installer runs it with the program directory as current directory and "." as PROGRAM_DIR: a
+// path in the command line's ANSI text could not hold every user name.
 #include <chrono>
 #include <cstdio>
 #include <exception>
@@ -10,12 +12,25 @@
 #include <string>
 
 #include "platform/ini_file.h"
-#include "platform/posix/ini_files.h"
-#include "platform/posix/system.h"
 #include "update/dates.h"
 #include "update/self_update.h"
+#ifdef _WIN32
+#include "platform/win32/ini_files.h"
+#include "platform/win32/system.h"
+#else
+#include "platform/posix/ini_files.h"
+#include "platform/posix/system.h"
+#endif
 
 namespace {
+
+#ifdef _WIN32
+using PlatformSystem = volnor::win32::WinSystem;
+using PlatformIniFiles = volnor::win32::WinIniFiles;
+#else
+using PlatformSystem = volnor::posix::PosixSystem;
+using PlatformIniFiles = volnor::posix::PosixIniFiles;
+#endif
 
 // "yyyy-mm-dd", a real calendar date.
 bool parseIso(const std::string& text, std::chrono::year_month_day& out) {
@@ -38,10 +53,10 @@ int main(int argc, char** argv) {
         return 2;
     }
     try {
-        const posix::PosixSystem system;
+        const PlatformSystem system;
         const ShortDateFormat format = system.shortDateFormat();
         const int year = static_cast<int>(system.today().year());
-        posix::PosixIniFiles files;
+        PlatformIniFiles files;
         IniFile local(files, std::filesystem::path(argv[1]) / update::kLocalFile);
         // A date the user's format does not read (none yet, another format) is replaced.
         const auto present =
