@@ -37,6 +37,9 @@ if [ "${1:-}" = "--uninstall" ]; then
     find "$prog" -mindepth 1 -maxdepth 1 ! -type d ! -iname '*.edz' -exec rm -f {} +
     rmdir "$prog" 2> /dev/null || echo "Оставлены загруженные изделия: $prog"
   fi
+  # The program's stand-in for the Windows drive: the folders it made at its starts go when
+  # they are empty; a parts database or macros in them stay.
+  [ -d "$data/VOLNOR" ] && find "$data/VOLNOR" -depth -type d -empty -delete
   refresh_icons
   echo "Программа удалена."
   exit 0

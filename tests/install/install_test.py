@@ -131,16 +131,24 @@ class Installation(unittest.TestCase):
         # What the program itself writes into its directory.
         for name in ["eplan-config.ini", "cmdrun.cmd", "cmdupdate.cmd", "update.7z"]:
             self.write(os.path.join(self.prog, name), b"x")
+        # The drive's folders the program made at its start, and a file of the user's there.
+        drive = os.path.join(self.home, ".local/share/VOLNOR/drive_c/Users/Public/EPLAN/Data")
+        os.makedirs(os.path.join(drive, "Элементы/VOLNOR"))
+        self.write(os.path.join(drive, "Макросы/VOLNOR/macro.ema"), b"ema")
         self.run_script("--uninstall")
         self.assertEqual(os.listdir(self.prog), ["Клеммы"])
+        self.assertEqual(os.listdir(drive), ["Макросы"])
+        self.assertEqual(self.read(os.path.join(drive, "Макросы/VOLNOR/macro.ema")), b"ema")
         self.assertEqual(self.read(node), b"edz")
         for path in [self.launcher, self.entry] + [self.icon(side) for side in SIZES]:
             self.assertFalse(os.path.lexists(path), path)
         # Without downloads nothing of the program stays.
         shutil.rmtree(os.path.join(self.prog, "Клеммы"))
+        shutil.rmtree(os.path.join(drive, "Макросы"))
         self.run_script()
         self.run_script("--uninstall")
         self.assertFalse(os.path.lexists(self.prog))
+        self.assertFalse(os.path.lexists(os.path.join(self.home, ".local/share/VOLNOR")))
 
     def test_installed_program_fetches_its_configuration_and_opens_without_an_error(self):
         self.run_script()
