@@ -7,8 +7,9 @@ tunnelled to 127.0.0.1:--target; anything else is answered 405. A target that re
 connection is answered 502. Every CONNECT line is appended to --record as one JSON line
 {"connect": "host:port"}.
 
-Prints the port on the first line of stdout (and into --port-file) once it accepts
-connections, then serves until its lifetime ends or --stop-file appears.
+Listens on --port (a free one by default) and prints the port on the first line of stdout (and
+into --port-file) once it accepts connections, then serves until its lifetime ends or --stop-file
+appears.
 """
 import argparse
 import json
@@ -84,6 +85,7 @@ def serve(client, args, record_lock, deadline):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--target", type=int, required=True, help="the port every tunnel goes to")
+    parser.add_argument("--port", type=int, default=0, help="the port to listen on")
     parser.add_argument("--workdir", required=True)
     parser.add_argument("--record", required=True)
     parser.add_argument("--port-file", help="file the port is written to, beside stdout")
@@ -95,7 +97,8 @@ def main():
     deadline = time.monotonic() + args.lifetime
     record_lock = threading.Lock()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-    listener.bind(("127.0.0.1", 0))
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
     announce_port(listener.getsockname()[1], args.port_file)
     while True:
