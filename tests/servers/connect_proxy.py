@@ -93,16 +93,21 @@ def main():
     parser.add_argument("--lifetime", type=float, default=120)
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
     deadline = time.monotonic() + args.lifetime
     record_lock = threading.Lock()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listeners.append(listener)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
     announce_port(listener.getsockname()[1], args.port_file)
     while True:
-        client, _ = listener.accept()
+        try:
+            client, _ = listener.accept()
+        except OSError:  # closed as the proxy ends
+            return
         threading.Thread(target=serve, args=(client, args, record_lock, deadline),
                          daemon=True).start()
 

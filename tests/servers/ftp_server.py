@@ -65,7 +65,8 @@ def main():
     parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
     record_lock = threading.Lock()
 
     class FileSystem(AbstractedFS):
@@ -98,6 +99,7 @@ def main():
     Handler.banner = "test server ready"
 
     server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
+    listeners.append(server.socket)
     announce_port(server.socket.getsockname()[1], args.port_file)
     server.serve_forever(timeout=0.2)
 

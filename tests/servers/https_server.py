@@ -195,7 +195,8 @@ def main():
     parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
 
     cert, key = make_certificate(args.workdir, args.cert, args.ca_cert, args.ca_key, args.host)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -212,6 +213,7 @@ def main():
         context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_3
 
     server = Server(("127.0.0.1", 0), Handler)
+    listeners.append(server.socket)
     server.context = context
     server.root = args.root
     server.record_file = args.record
