@@ -22,7 +22,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from server_life import announce_port, bound_life  # noqa: E402
+from server_life import announce_port, bound_life, serve_until_stopped  # noqa: E402
 
 HEAD_LIMIT = 16384
 
@@ -82,6 +82,13 @@ def serve(client, args, record_lock, deadline):
             pass
 
 
+def accept(listener, args, record_lock, deadline):
+    while True:
+        client, _ = listener.accept()
+        threading.Thread(target=serve, args=(client, args, record_lock, deadline),
+                         daemon=True).start()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--target", type=int, required=True, help="the port every tunnel goes to")
@@ -103,13 +110,7 @@ def main():
     listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
     announce_port(listener.getsockname()[1], args.port_file)
-    while True:
-        try:
-            client, _ = listener.accept()
-        except OSError:  # closed as the proxy ends
-            return
-        threading.Thread(target=serve, args=(client, args, record_lock, deadline),
-                         daemon=True).start()
+    serve_until_stopped(lambda: accept(listener, args, record_lock, deadline))
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ import warnings
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from server_life import announce_port, bound_life  # noqa: E402
+from server_life import announce_port, bound_life, serve_until_stopped  # noqa: E402
 from test_ca import make_certificate  # noqa: E402
 
 PROMISED = 1 << 20
@@ -221,7 +221,7 @@ def main():
     server.lifetime = args.lifetime
     server.silent = args.tls == "silent"
     announce_port(server.server_address[1], args.port_file)
-    server.serve_forever(poll_interval=0.2)
+    serve_until_stopped(lambda: server.serve_forever(poll_interval=0.2))
 
 
 if __name__ == "__main__":

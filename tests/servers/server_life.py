@@ -38,3 +38,12 @@ def bound_life(lifetime, stop_file=None, port_file=None, listeners=()):
         os._exit(0)
 
     threading.Thread(target=watch, daemon=True).start()
+
+
+def serve_until_stopped(serve):
+    """Runs the server's loop. Closing its socket may end the loop before bound_life has removed
+    the port file; the process then waits here for bound_life to end it."""
+    try:
+        serve()
+    finally:
+        threading.Event().wait()
