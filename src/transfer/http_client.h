@@ -18,6 +18,20 @@ public:
     virtual std::string errorText() const = 0;
 };
 
+// The whole body in memory: what the clients' Get into a buffer writes to.
+class StringSink : public ByteSink {
+public:
+    explicit StringSink(std::string& buffer) : buffer_(buffer) {}
+    bool write(std::string_view bytes) override {
+        buffer_.append(bytes);
+        return true;
+    }
+    std::string errorText() const override { return {}; }
+
+private:
+    std::string& buffer_;
+};
+
 // The program's one HTTP(S) client (IdHTTP1 with its TLS transport). One instance lives as long
 // as the window, so connections and cookies are reused for the run. Blocking: Get returns when
 // the whole body is in the buffer, or raises a TransferError with a message text.

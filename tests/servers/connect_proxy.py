@@ -7,8 +7,9 @@ tunnelled to 127.0.0.1:--target; anything else is answered 405. A target that re
 connection is answered 502. Every CONNECT line is appended to --record as one JSON line
 {"connect": "host:port"}.
 
-Prints the port on the first line of stdout (and into --port-file) once it accepts
-connections, then serves until its lifetime ends or --stop-file appears.
+Listens on --port (a free one by default) and prints the port on the first line of stdout (and
+into --port-file) once it accepts connections, then serves until its lifetime ends or --stop-file
+appears.
 """
 import argparse
 import json
@@ -21,7 +22,7 @@ import time
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from server_life import announce_port, bound_life  # noqa: E402
+from server_life import announce_port, bound_life, serve_until_stopped  # noqa: E402
 
 HEAD_LIMIT = 16384
 
@@ -81,28 +82,35 @@ def serve(client, args, record_lock, deadline):
             pass
 
 
+def accept(listener, args, record_lock, deadline):
+    while True:
+        client, _ = listener.accept()
+        threading.Thread(target=serve, args=(client, args, record_lock, deadline),
+                         daemon=True).start()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--target", type=int, required=True, help="the port every tunnel goes to")
+    parser.add_argument("--port", type=int, default=0, help="the port to listen on")
     parser.add_argument("--workdir", required=True)
     parser.add_argument("--record", required=True)
     parser.add_argument("--port-file", help="file the port is written to, beside stdout")
     parser.add_argument("--stop-file", help="the proxy ends when this file appears")
     parser.add_argument("--lifetime", type=float, default=120)
-    parser.add_argument("--port", type=int, default=0, help="a fixed port (the demo's); 0: a free one")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
     deadline = time.monotonic() + args.lifetime
     record_lock = threading.Lock()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listeners.append(listener)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", args.port))
     listener.listen(16)
     announce_port(listener.getsockname()[1], args.port_file)
-    while True:
-        client, _ = listener.accept()
-        threading.Thread(target=serve, args=(client, args, record_lock, deadline),
-                         daemon=True).start()
+    serve_until_stopped(lambda: accept(listener, args, record_lock, deadline))
 
 
 if __name__ == "__main__":

@@ -25,7 +25,7 @@ from pyftpdlib.servers import ThreadedFTPServer
 
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from server_life import announce_port, bound_life  # noqa: E402
+from server_life import announce_port, bound_life, serve_until_stopped  # noqa: E402
 
 STALLED_BYTES = 1000
 
@@ -65,7 +65,8 @@ def main():
     parser.add_argument("--stop-file", help="the server ends when this file appears")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
     record_lock = threading.Lock()
 
     class FileSystem(AbstractedFS):
@@ -98,8 +99,9 @@ def main():
     Handler.banner = "test server ready"
 
     server = ThreadedFTPServer(("127.0.0.1", 0), Handler)
+    listeners.append(server.socket)
     announce_port(server.socket.getsockname()[1], args.port_file)
-    server.serve_forever(timeout=0.2)
+    serve_until_stopped(lambda: server.serve_forever(timeout=0.2))
 
 
 if __name__ == "__main__":

@@ -40,7 +40,7 @@ import warnings
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tools"))
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from server_life import announce_port, bound_life  # noqa: E402
+from server_life import announce_port, bound_life, serve_until_stopped  # noqa: E402
 from test_ca import make_certificate  # noqa: E402
 
 PROMISED = 1 << 20
@@ -196,7 +196,8 @@ def main():
     parser.add_argument("--port", type=int, default=0, help="a fixed port; 0: a free one")
     args = parser.parse_args()
 
-    bound_life(args.lifetime, args.stop_file, args.port_file)
+    listeners = []
+    bound_life(args.lifetime, args.stop_file, args.port_file, listeners)
 
     cert, key = make_certificate(args.workdir, args.cert, args.ca_cert, args.ca_key, args.host)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
@@ -213,6 +214,7 @@ def main():
         context.minimum_version = context.maximum_version = ssl.TLSVersion.TLSv1_3
 
     server = Server(("127.0.0.1", args.port), Handler)
+    listeners.append(server.socket)
     server.context = context
     server.root = args.root
     server.record_file = args.record
@@ -220,7 +222,7 @@ def main():
     server.lifetime = args.lifetime
     server.silent = args.tls == "silent"
     announce_port(server.server_address[1], args.port_file)
-    server.serve_forever(poll_interval=0.2)
+    serve_until_stopped(lambda: server.serve_forever(poll_interval=0.2))
 
 
 if __name__ == "__main__":

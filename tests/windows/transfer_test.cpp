@@ -535,8 +535,6 @@ protected:
 TEST_F(WinInetFtpTest, LogsInAnonymouslyAndDownloadsInActiveMode) {
     FtpServer server(served_.path());
     WinInetFtpClient client(server.target());
-    int pumps = 0;
-    client.setPump([&] { ++pumps; });
     EXPECT_FALSE(client.Connected());
     client.Connect();
     EXPECT_TRUE(client.Connected());
@@ -680,17 +678,21 @@ TEST_F(WinInetFtpTest, TransferFailuresRaiseGetErrors) {
         std::string remote;
         const char* what;
         const char* inText;
+        bool waits;  // a time-out ends it
     };
     const Case cases[] = {
-        {FtpServer::Mode::Normal, "/eplan/missing.7z", "missing file", "not found"},
+        {FtpServer::Mode::Normal, "/eplan/missing.7z", "missing file", "not found", false},
         // The server never connects back: WinINet under Wine would wait for it without end.
-        {FtpServer::Mode::NoDataConnection, kRemote, "no data connection", "Timeout"},
-        {FtpServer::Mode::StallData, kRemote, "stalled data", "Timeout"},
+        {FtpServer::Mode::NoDataConnection, kRemote, "no data connection", "Timeout", true},
+        {FtpServer::Mode::StallData, kRemote, "stalled data", "Timeout", true},
     };
     for (const Case& c : cases) {
         FtpServer server(served_.path(), c.mode);
         WinInetFtpClient client(server.target());
+        int pumps = 0;
+        client.setPump([&] { ++pumps; });
         client.Connect();
+        pumps = 0;
         try {
             client.Get(c.remote, local(), true, false);
             ADD_FAILURE() << c.what << ": Get returned normally";
@@ -698,6 +700,13 @@ TEST_F(WinInetFtpTest, TransferFailuresRaiseGetErrors) {
             EXPECT_THAT(e.text(), testing::AllOf(HasSubstr(c.inText), HasSubstr(c.remote)))
                 << c.what;
         }
+        // The window keeps being repainted while WinINet waits.
+        if (c.waits) {
+            EXPECT_GE(pumps, 5) << c.what;
+        }
+        // The client counts as connected no more after a time-out, whose call may still hold
+        // the connection.
+        EXPECT_EQ(client.Connected(), !c.waits) << c.what;
         EXPECT_NE(readFile(local()), archiveBytes()) << c.what;
         EXPECT_FALSE(passiveTried(server.commands())) << c.what;
     }

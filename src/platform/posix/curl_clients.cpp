@@ -192,20 +192,6 @@ private:
     bool busy_ = false;
 };
 
-// The whole body in memory.
-class StringSink : public ByteSink {
-public:
-    explicit StringSink(std::string& buffer) : buffer_(buffer) {}
-    bool write(std::string_view bytes) override {
-        buffer_.append(bytes);
-        return true;
-    }
-    std::string errorText() const override { return {}; }
-
-private:
-    std::string& buffer_;
-};
-
 // A path as the path of a URL: every byte percent-encoded but the unreserved characters and "/".
 std::string percentEncoded(std::string_view path) {
     static constexpr char kHex[] = "0123456789ABCDEF";

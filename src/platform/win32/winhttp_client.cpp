@@ -43,20 +43,6 @@ std::string busyText(const std::string& url) {
     return "Another transfer of this client is still running: " + url;
 }
 
-// The whole body in memory.
-class StringSink : public ByteSink {
-public:
-    explicit StringSink(std::string& buffer) : buffer_(buffer) {}
-    bool write(std::string_view bytes) override {
-        buffer_.append(bytes);
-        return true;
-    }
-    std::string errorText() const override { return {}; }
-
-private:
-    std::string& buffer_;
-};
-
 // One request as its worker runs it. What it learns is read by the caller once it has ended.
 struct Request {
     std::shared_ptr<void> session;

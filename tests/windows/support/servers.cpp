@@ -177,8 +177,8 @@ ServerProcess::~ServerProcess() {
     } catch (const std::exception&) {
         return;  // it ends after its lifetime
     }
-    // The server removes its port file as it exits; a test that needs a port nobody listens on
-    // takes a stopped server's.
+    // The server removes its port file once its port is closed, as it exits; a test that needs a
+    // port nobody listens on takes a stopped server's.
     const auto deadline = std::chrono::steady_clock::now() + kStartLimit;
     std::error_code ignored;
     while (fs::exists(dir_.file("port"), ignored) && std::chrono::steady_clock::now() < deadline)
