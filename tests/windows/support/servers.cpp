@@ -9,6 +9,7 @@
 
 #include "buildconfig.h"
 #include "platform/text.h"
+#include "platform/win32/script_runner.h"
 
 namespace volnor::wintest {
 
@@ -27,34 +28,10 @@ std::string serverScript(const char* name) {
     return std::string(VOLNOR_TESTS_DIR "/servers/") + name;
 }
 
-// One argument for a command line, quoted by the rules that split it again into argv.
-std::wstring quoted(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
-        return argument;
-    std::wstring out = L"\"";
-    std::size_t backslashes = 0;
-    for (const wchar_t c : argument) {
-        if (c == L'\\') {
-            ++backslashes;
-            continue;
-        }
-        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-        backslashes = 0;
-        out += c;
-    }
-    out.append(backslashes * 2, L'\\');
-    return out + L"\"";
-}
-
-std::wstring wideOf(std::string_view utf8) { return pathOf(std::string(utf8)).wstring(); }
-
 // Starts the program and forgets it: under Wine its handle tells nothing.
 void start(const std::vector<std::string>& argv) {
-    std::wstring line;
-    for (const std::string& argument : argv) {
-        if (!line.empty()) line += L' ';
-        line += quoted(wideOf(argument));
-    }
+    std::wstring line = win32::WinScriptRunner::commandLine(
+        pathOf(argv.front()), std::vector<std::string>(argv.begin() + 1, argv.end()));
     // Its output would end up among the test's.
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE null =
