@@ -10,6 +10,7 @@
 #include "platform/error.h"
 #include "platform/posix/curl_http_client.h"
 #include "support/servers.h"
+#include "transfer/http_client_cases.h"
 #include "transfer/transfer_error.h"
 
 using testing::ContainsRegex;
@@ -21,41 +22,12 @@ using volnor::TransferError;
 using volnor::posix::CurlHttpClient;
 using volnor::test::HttpsServer;
 using Kind = TransferError::Kind;
+using volnor::test::BufferSink;
+using volnor::test::FullSink;
+using volnor::test::sampleBody;
+using volnor::test::sum;
 
 namespace {
-
-std::string sampleBody() {
-    std::string body;
-    for (int i = 0; i < 70000; ++i) body += static_cast<char>(i * 7 % 256);
-    return body;
-}
-
-// A sink that keeps everything, as a file on a roomy disk does.
-class BufferSink : public ByteSink {
-public:
-    bool write(std::string_view bytes) override {
-        data.append(bytes);
-        return true;
-    }
-    std::string errorText() const override { return {}; }
-    std::string data;
-};
-
-// A sink that takes `room` bytes and then refuses to write, as a full disk does.
-class FullSink : public ByteSink {
-public:
-    explicit FullSink(std::size_t room) : room_(room) {}
-    bool write(std::string_view bytes) override {
-        if (written + bytes.size() > room_) return false;
-        written += bytes.size();
-        return true;
-    }
-    std::string errorText() const override { return "Нет места на диске"; }
-    std::size_t written = 0;
-
-private:
-    std::size_t room_;
-};
 
 // A served folder with one binary file, and a client set up as start-up leaves it.
 class HttpClientTest : public ::testing::Test {
@@ -74,6 +46,8 @@ protected:
 
     volnor::test::TempDir root_;
 };
+
+#include "transfer/http_client_cases.inc"
 
 // Only a server whose chain leads to a trusted CA and whose certificate names the host gets the
 // request; the build's CA file is what makes the test CA trusted.
@@ -281,99 +255,6 @@ TEST_F(HttpClientTest, TakesNoProxyFromTheEnvironment) {
     EXPECT_EQ(buffer, sampleBody());
 }
 
-TEST_F(HttpClientTest, ReportsEachBlockAndTheCountsAddUpToTheBody) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    std::vector<std::int64_t> counts;
-    client->setOnWork([&](HttpClient& sender, HttpClient::WorkMode mode, std::int64_t n) {
-        EXPECT_EQ(&sender, client.get());
-        EXPECT_EQ(mode, HttpClient::WorkMode::Read);
-        EXPECT_GT(n, 0);
-        counts.push_back(n);
-    });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/4/3000/150"), buffer);
-    EXPECT_EQ(buffer.size(), 12000u);
-    EXPECT_GE(counts.size(), 4u);
-    std::int64_t sum = 0;
-    for (auto n : counts) sum += n;
-    EXPECT_EQ(sum, 12000);
-
-    // The next transfer's counts start again from zero.
-    counts.clear();
-    client->Get(HttpsServer::url("/a.bin"), buffer);
-    sum = 0;
-    for (auto n : counts) sum += n;
-    EXPECT_EQ(sum, static_cast<std::int64_t>(sampleBody().size()));
-}
-
-TEST_F(HttpClientTest, StreamsTheBodyIntoTheSinkBlockByBlock) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    BufferSink sink;
-    std::int64_t reported = 0;
-    std::vector<std::int64_t> heldAtReport;
-    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) {
-        reported += n;
-        heldAtReport.push_back(static_cast<std::int64_t>(sink.data.size()) - reported);
-    });
-    client->Get(HttpsServer::url("/blocks/3/20000/100"), sink);
-    EXPECT_EQ(sink.data,
-              std::string(20000, 'A') + std::string(20000, 'B') + std::string(20000, 'C'));
-    ASSERT_GE(heldAtReport.size(), 3u);
-    // Each report comes after its block is in the sink, never after the whole body.
-    EXPECT_EQ(heldAtReport, std::vector<std::int64_t>(heldAtReport.size(), 0));
-}
-
-TEST_F(HttpClientTest, ASinkThatRefusesDataEndsTheTransferWithItsReason) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    FullSink sink(20000);
-    std::int64_t reported = 0;
-    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) { reported += n; });
-    try {
-        client->Get(HttpsServer::url("/a.bin"), sink);
-        FAIL() << "a refused write went unnoticed";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.text(), "Не удалось записать полученные данные (Нет места на диске)");
-    }
-    // Nothing beyond what the sink took is reported as received.
-    EXPECT_LE(reported, static_cast<std::int64_t>(sink.written));
-    EXPECT_LT(sink.written, sampleBody().size());
-    // The client goes on with the next transfer.
-    std::string buffer;
-    client->Get(HttpsServer::url("/a.bin"), buffer);
-    EXPECT_EQ(buffer, sampleBody());
-}
-
-TEST_F(HttpClientTest, PumpRunsWhileNoDataArrives) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    int pumps = 0;
-    std::vector<int> pumpsAtReport;
-    client->setPump([&] { ++pumps; });
-    client->setOnWork(
-        [&](HttpClient&, HttpClient::WorkMode, std::int64_t) { pumpsAtReport.push_back(pumps); });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/2/10/1000"), buffer);
-    ASSERT_EQ(pumpsAtReport.size(), 2u);
-    // A second without data: the pump must have run many times in it.
-    EXPECT_GE(pumpsAtReport[1] - pumpsAtReport[0], 5);
-}
-
-TEST_F(HttpClientTest, KeepsCookiesInMemoryForTheClientsLife) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    std::string buffer;
-    client->Get(HttpsServer::url("/setcookie/session/abc123"), buffer);
-    client->Get(HttpsServer::url("/headers"), buffer);
-    EXPECT_THAT(buffer, HasSubstr("Cookie: session=abc123"));
-
-    // Nothing went to disk for another client to find.
-    startedClient(server)->Get(HttpsServer::url("/headers"), buffer);
-    EXPECT_THAT(buffer, testing::Not(HasSubstr("Cookie")));
-}
-
 TEST_F(HttpClientTest, SilentServerEndsInATimeOut) {
     struct Case {
         HttpsServer::Tls tls;
@@ -405,29 +286,6 @@ TEST_F(HttpClientTest, SilentServerEndsInATimeOut) {
             EXPECT_EQ(buffer, sampleBody());
         }
     }
-}
-
-TEST_F(HttpClientTest, ASecondGetWhileOneRunsIsRefusedAndTheFirstCompletes) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    int refused = 0;
-    std::optional<Kind> refusal;
-    // A pump that processes events could let a second transfer start on the same handle.
-    client->setPump([&] {
-        std::string inner;
-        try {
-            client->Get(HttpsServer::url("/a.bin"), inner);
-        } catch (const TransferError& e) {
-            ++refused;
-            refusal = e.kind();
-        }
-    });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/3/1000/200"), buffer);
-    EXPECT_GT(refused, 0);
-    // Not a fault of the server or the network.
-    EXPECT_EQ(refusal, Kind::Other);
-    EXPECT_EQ(buffer, std::string(1000, 'A') + std::string(1000, 'B') + std::string(1000, 'C'));
 }
 
 TEST_F(HttpClientTest, ErrorOfTheWorkHandlerEndsGetAndTheClientStaysUsable) {

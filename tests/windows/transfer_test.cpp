@@ -18,6 +18,7 @@
 #include "platform/win32/wininet_ftp_client.h"
 #include "support/ca_store.h"
 #include "support/servers.h"
+#include "transfer/http_client_cases.h"
 #include "transfer/transfer_error.h"
 
 using testing::HasSubstr;
@@ -35,53 +36,18 @@ using volnor::win32::WinInetFtpClient;
 using volnor::wintest::FtpServer;
 using volnor::wintest::HttpsServer;
 using Kind = TransferError::Kind;
+using volnor::test::BufferSink;
+using volnor::test::FullSink;
+using volnor::test::sampleBody;
+using volnor::test::sum;
 using Commands = std::vector<std::string>;
 
 namespace {
 
-std::string sampleBody() {
-    std::string body;
-    for (int i = 0; i < 70000; ++i) body += static_cast<char>(i * 7 % 256);
-    return body;
-}
-
-// A sink that keeps everything, as a file on a roomy disk does.
-class BufferSink : public ByteSink {
-public:
-    bool write(std::string_view bytes) override {
-        data.append(bytes);
-        return true;
-    }
-    std::string errorText() const override { return {}; }
-    std::string data;
-};
-
-// A sink that takes `room` bytes and then refuses to write, as a full disk does.
-class FullSink : public ByteSink {
-public:
-    explicit FullSink(std::size_t room) : room_(room) {}
-    bool write(std::string_view bytes) override {
-        if (written + bytes.size() > room_) return false;
-        written += bytes.size();
-        return true;
-    }
-    std::string errorText() const override { return "Нет места на диске"; }
-    std::size_t written = 0;
-
-private:
-    std::size_t room_;
-};
-
-std::int64_t sum(const std::vector<std::int64_t>& counts) {
-    std::int64_t total = 0;
-    for (const std::int64_t n : counts) total += n;
-    return total;
-}
-
 // ---- HTTP -------------------------------------------------------------------------------------
 
 // A served folder with one binary file, and a client set up as start-up leaves it.
-class WinHttpTest : public ::testing::Test {
+class HttpClientTest : public ::testing::Test {
 protected:
     void SetUp() override {
         volnor::wintest::trustTestCa();
@@ -101,11 +67,12 @@ protected:
     TempDir root_;
 };
 
+
 // Only a server whose chain leads to a root of the system's store and whose certificate names
 // the host gets the request. Wine reports every refusal as a failed secure channel (12157),
 // which the client names a failed handshake; Windows names the certificate's fault, and those
 // codes are the next test's.
-TEST_F(WinHttpTest, RefusesEveryServerItCannotVerify) {
+TEST_F(HttpClientTest, RefusesEveryServerItCannotVerify) {
     using Cert = HttpsServer::Cert;
     struct Case {
         const char* what;
@@ -173,7 +140,7 @@ TEST(WinHttpProxy, IsTheConnectToEntryOfTheWebHostsPort443) {
     EXPECT_EQ(volnor::win32::webProxy("other.test:443:127.0.0.1:1"), "");
 }
 
-TEST_F(WinHttpTest, SpeaksTls12AndRefusesOlder) {
+TEST_F(HttpClientTest, SpeaksTls12AndRefusesOlder) {
     {
         HttpsServer server(root_.path(), HttpsServer::Cert::Good, HttpsServer::Tls::V1_2Only);
         std::string buffer;
@@ -194,7 +161,7 @@ TEST_F(WinHttpTest, SpeaksTls12AndRefusesOlder) {
     EXPECT_TRUE(server.requests().empty());
 }
 
-TEST_F(WinHttpTest, FollowsUpTo15RedirectsAndGivesOnlyTheFinalBody) {
+TEST_F(HttpClientTest, FollowsUpTo15RedirectsAndGivesOnlyTheFinalBody) {
     HttpsServer server(root_.path());
     auto client = startedClient(server);
     for (int hops : {1, 15}) {
@@ -209,7 +176,7 @@ TEST_F(WinHttpTest, FollowsUpTo15RedirectsAndGivesOnlyTheFinalBody) {
     EXPECT_EQ(server.requests().size(), 2u + 16 + 16);
 }
 
-TEST_F(WinHttpTest, RedirectIsAFailureUntilFollowingIsSwitchedOn) {
+TEST_F(HttpClientTest, RedirectIsAFailureUntilFollowingIsSwitchedOn) {
     HttpsServer server(root_.path());
     WinHttpClient client(server.proxy());
     EXPECT_FALSE(client.handleRedirects());
@@ -227,7 +194,7 @@ TEST_F(WinHttpTest, RedirectIsAFailureUntilFollowingIsSwitchedOn) {
     EXPECT_EQ(server.requests().size(), 1u);
 }
 
-TEST_F(WinHttpTest, ErrorStatusesAndBrokenTransfersRaiseWithTheirKind) {
+TEST_F(HttpClientTest, ErrorStatusesAndBrokenTransfersRaiseWithTheirKind) {
     struct Case {
         const char* path;
         const char* inText;
@@ -267,7 +234,7 @@ TEST_F(WinHttpTest, ErrorStatusesAndBrokenTransfersRaiseWithTheirKind) {
     }
 }
 
-TEST_F(WinHttpTest, UnreachableServerRaisesNoConnection) {
+TEST_F(HttpClientTest, UnreachableServerRaisesNoConnection) {
     int closedPort = 0;
     {
         const HttpsServer gone(root_.path());
@@ -296,7 +263,7 @@ TEST_F(WinHttpTest, UnreachableServerRaisesNoConnection) {
     }
 }
 
-TEST_F(WinHttpTest, EveryRequestCarriesTheSetHeadersAndNothingElse) {
+TEST_F(HttpClientTest, EveryRequestCarriesTheSetHeadersAndNothingElse) {
     HttpsServer server(root_.path());
     WinHttpClient client(server.proxy());
     std::string buffer;
@@ -325,96 +292,9 @@ TEST_F(WinHttpTest, EveryRequestCarriesTheSetHeadersAndNothingElse) {
             << requests[i].path;
 }
 
-TEST_F(WinHttpTest, ReportsEachBlockAndTheCountsAddUpToTheBody) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    std::vector<std::int64_t> counts;
-    client->setOnWork([&](HttpClient& sender, HttpClient::WorkMode mode, std::int64_t n) {
-        EXPECT_EQ(&sender, client.get());
-        EXPECT_EQ(mode, HttpClient::WorkMode::Read);
-        EXPECT_GT(n, 0);
-        counts.push_back(n);
-    });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/4/3000/150"), buffer);
-    EXPECT_EQ(buffer.size(), 12000u);
-    EXPECT_GE(counts.size(), 4u);
-    EXPECT_EQ(sum(counts), 12000);
+#include "transfer/http_client_cases.inc"
 
-    // The next transfer's counts start again from zero.
-    counts.clear();
-    client->Get(HttpsServer::url("/a.bin"), buffer);
-    EXPECT_EQ(sum(counts), static_cast<std::int64_t>(sampleBody().size()));
-}
-
-TEST_F(WinHttpTest, StreamsTheBodyIntoTheSinkBlockByBlock) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    BufferSink sink;
-    std::int64_t reported = 0;
-    std::vector<std::int64_t> heldAtReport;
-    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) {
-        reported += n;
-        heldAtReport.push_back(static_cast<std::int64_t>(sink.data.size()) - reported);
-    });
-    client->Get(HttpsServer::url("/blocks/3/20000/100"), sink);
-    EXPECT_EQ(sink.data,
-              std::string(20000, 'A') + std::string(20000, 'B') + std::string(20000, 'C'));
-    ASSERT_GE(heldAtReport.size(), 3u);
-    // Each report comes after its block is in the sink, never after the whole body.
-    EXPECT_EQ(heldAtReport, std::vector<std::int64_t>(heldAtReport.size(), 0));
-}
-
-TEST_F(WinHttpTest, ASinkThatRefusesDataEndsTheTransferWithItsReason) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    FullSink sink(20000);
-    std::int64_t reported = 0;
-    client->setOnWork([&](HttpClient&, HttpClient::WorkMode, std::int64_t n) { reported += n; });
-    try {
-        client->Get(HttpsServer::url("/a.bin"), sink);
-        FAIL() << "a refused write went unnoticed";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.text(), "Не удалось записать полученные данные (Нет места на диске)");
-    }
-    // Nothing beyond what the sink took is reported as received.
-    EXPECT_LE(reported, static_cast<std::int64_t>(sink.written));
-    EXPECT_LT(sink.written, sampleBody().size());
-    // The client goes on with the next transfer.
-    std::string buffer;
-    client->Get(HttpsServer::url("/a.bin"), buffer);
-    EXPECT_EQ(buffer, sampleBody());
-}
-
-TEST_F(WinHttpTest, PumpRunsWhileNoDataArrives) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    int pumps = 0;
-    std::vector<int> pumpsAtReport;
-    client->setPump([&] { ++pumps; });
-    client->setOnWork(
-        [&](HttpClient&, HttpClient::WorkMode, std::int64_t) { pumpsAtReport.push_back(pumps); });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/2/10/1000"), buffer);
-    ASSERT_EQ(pumpsAtReport.size(), 2u);
-    // A second without data: the pump must have run many times in it.
-    EXPECT_GE(pumpsAtReport[1] - pumpsAtReport[0], 5);
-}
-
-TEST_F(WinHttpTest, KeepsCookiesInMemoryForTheClientsLife) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    std::string buffer;
-    client->Get(HttpsServer::url("/setcookie/session/abc123"), buffer);
-    client->Get(HttpsServer::url("/headers"), buffer);
-    EXPECT_THAT(buffer, HasSubstr("Cookie: session=abc123"));
-
-    // Nothing went to disk for another client to find.
-    startedClient(server)->Get(HttpsServer::url("/headers"), buffer);
-    EXPECT_THAT(buffer, testing::Not(HasSubstr("Cookie")));
-}
-
-TEST_F(WinHttpTest, SilentServerEndsInATimeOut) {
+TEST_F(HttpClientTest, SilentServerEndsInATimeOut) {
     struct Case {
         HttpsServer::Tls tls;
         const char* path;
@@ -446,30 +326,7 @@ TEST_F(WinHttpTest, SilentServerEndsInATimeOut) {
     }
 }
 
-TEST_F(WinHttpTest, ASecondGetWhileOneRunsIsRefusedAndTheFirstCompletes) {
-    HttpsServer server(root_.path());
-    auto client = startedClient(server);
-    int refused = 0;
-    std::optional<Kind> refusal;
-    // A pump that processes events could let a second transfer start on the same client.
-    client->setPump([&] {
-        std::string inner;
-        try {
-            client->Get(HttpsServer::url("/a.bin"), inner);
-        } catch (const TransferError& e) {
-            ++refused;
-            refusal = e.kind();
-        }
-    });
-    std::string buffer;
-    client->Get(HttpsServer::url("/blocks/3/1000/200"), buffer);
-    EXPECT_GT(refused, 0);
-    // Not a fault of the server or the network.
-    EXPECT_EQ(refusal, Kind::Other);
-    EXPECT_EQ(buffer, std::string(1000, 'A') + std::string(1000, 'B') + std::string(1000, 'C'));
-}
-
-TEST_F(WinHttpTest, ErrorOfTheWorkHandlerOrThePumpEndsGetAndTheClientStaysUsable) {
+TEST_F(HttpClientTest, ErrorOfTheWorkHandlerOrThePumpEndsGetAndTheClientStaysUsable) {
     HttpsServer server(root_.path());
     auto client = startedClient(server);
     client->setOnWork(
